@@ -1,0 +1,61 @@
+#pragma once
+
+// Plain value types of all flat geometry (millimetres, degrees) and the
+// operations that measure, close, move, rotate and scale them.
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace geom {
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+using Ring = std::vector<Point>;
+
+struct BoundingBox {
+    double min_x = std::numeric_limits<double>::infinity();
+    double min_y = std::numeric_limits<double>::infinity();
+    double max_x = -std::numeric_limits<double>::infinity();
+    double max_y = -std::numeric_limits<double>::infinity();
+
+    double width() const { return max_x - min_x; }
+    double height() const { return max_y - min_y; }
+    bool is_finite() const;
+    // Strict overlap widened once by margin; boxes that only touch do not
+    // overlap, and any NaN answers false.
+    bool overlaps(const BoundingBox& other, double margin) const;
+};
+
+struct Polygon {
+    Ring outer;
+    std::vector<Ring> holes;
+
+    // Outer area minus the hole areas, never below 0 (NaN gives 0).
+    double net_area() const;
+};
+
+// Distance at or below which a ring's last point counts as its first.
+inline constexpr double kGeometryEps = 1e-7;
+
+BoundingBox ring_bounds(const Ring& ring);
+BoundingBox polygon_bounds(const Polygon& polygon);
+double point_distance(const Point& a, const Point& b);
+
+// The closed copy: the first point appended unless the last already lies
+// within 1e-7 of it.
+Ring close_ring(Ring ring);
+
+double ring_area(const Ring& ring);
+double signed_ring_area(const Ring& ring);
+
+Polygon normalize_polygon(const Polygon& polygon);
+Polygon translate_polygon(const Polygon& polygon, double dx, double dy);
+Ring rotate_ring(const Ring& ring, double degrees);
+Polygon rotate_polygon(const Polygon& polygon, double degrees);
+Polygon scale_polygon(const Polygon& polygon, double factor);
+
+}  // namespace geom
