@@ -13,9 +13,14 @@
 
 namespace plv {
 
-// Bit-mask rejection draw on [a, b]; draws nothing when a == b.
+// Bit-mask rejection draw on [a, b]: keep the low bits of each output that
+// can write b - a, redraw while the value is out of range. Ranges wider than
+// 32 bits take several outputs, the first in the high bits. Draws nothing and
+// returns a when b <= a.
 std::int64_t uniform_int(std::mt19937& g, std::int64_t a, std::int64_t b);
-// Two 32-bit outputs per draw, the first the low half; result in [a, b).
+// Two 32-bit outputs per draw, the first the low half:
+// (b - a) * ((o1 + o2 * 2^32) / 2^64) + a. The sum is rounded to double, so
+// on very rare outputs the result is b itself.
 double uniform_real(std::mt19937& g, double a, double b);
 
 // Forward Fisher-Yates: for i = 0 .. n-2, j = i + uniform_int(0, n-1-i).
@@ -25,7 +30,10 @@ void shuffle(std::vector<T>& v, std::mt19937& g) {
     if (n <= 1) return;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         const auto j = static_cast<std::size_t>(uniform_int(g, 0, static_cast<std::int64_t>(n - 1 - i)));
-        if (j != 0) std::swap(v[i], v[i + j]);
+        if (j != 0) {
+            using std::swap;
+            swap(v[i], v[i + j]);
+        }
     }
 }
 
