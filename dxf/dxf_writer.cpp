@@ -1,0 +1,194 @@
+#include "dxf/dxf_writer.hpp"
+
+#include "dxf/common_lines.hpp"
+#include "dxf/dxf_groups.hpp"
+
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace plv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string path_text(const fs::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+// A name beside the target that no file holds yet.
+fs::path temporary_beside(const fs::path& target) {
+    fs::path candidate;
+    for (int n = 1; n <= 1000; ++n) {
+        std::string suffix(".");
+        suffix += std::to_string(n);
+        suffix += ".tmp";
+        candidate = target;
+        candidate += suffix;
+        std::error_code ec;
+        if (!fs::exists(candidate, ec) && !ec) break;
+    }
+    return candidate;
+}
+
+void write_header_and_tables(std::ostream& out, std::int32_t units) {
+    write_group(out, 999, "Created by Plavorin");
+    write_group(out, 0, "SECTION");
+    write_group(out, 2, "HEADER");
+    write_group(out, 9, "$ACADVER");
+    write_group(out, 1, "AC1009");
+    write_group(out, 9, "$DWGCODEPAGE");
+    write_group(out, 3, "ANSI_1252");
+    write_group(out, 9, "$INSUNITS");
+    write_int_group(out, 70, units == 1 ? 1 : 4);
+    write_group(out, 9, "$MEASUREMENT");
+    write_int_group(out, 70, units == 1 ? 0 : 1);
+    write_group(out, 9, "$LUNITS");
+    write_int_group(out, 70, 2);
+    write_group(out, 9, "$LUPREC");
+    write_int_group(out, 70, 3);
+    write_group(out, 0, "ENDSEC");
+
+    write_group(out, 0, "SECTION");
+    write_group(out, 2, "TABLES");
+
+    write_group(out, 0, "TABLE");
+    write_group(out, 2, "LTYPE");
+    write_int_group(out, 70, 1);
+    write_group(out, 0, "LTYPE");
+    write_handle(out);
+    write_group(out, 2, "Continuous");
+    write_int_group(out, 70, 0);
+    write_group(out, 3, "Solid line");
+    write_int_group(out, 72, 65);
+    write_int_group(out, 73, 0);
+    write_group(out, 40, "0.0");
+    write_group(out, 0, "ENDTAB");
+
+    write_group(out, 0, "TABLE");
+    write_group(out, 2, "LAYER");
+    write_int_group(out, 70, 5);
+    write_layer(out, "0", 7);
+    write_layer(out, "SHEET", 8);
+    write_layer(out, "PARTS", 7);
+    write_layer(out, "HOLES", 3);
+    write_layer(out, "ANNOTATION", 2);
+    write_group(out, 0, "ENDTAB");
+
+    write_group(out, 0, "TABLE");
+    write_group(out, 2, "STYLE");
+    write_int_group(out, 70, 1);
+    write_group(out, 0, "STYLE");
+    write_handle(out);
+    write_group(out, 2, "Standard");
+    write_int_group(out, 70, 0);
+    write_group(out, 40, "0.0");
+    write_group(out, 41, "1.0");
+    write_group(out, 50, "0.0");
+    write_int_group(out, 71, 0);
+    write_group(out, 42, "2.5");
+    write_group(out, 3, "txt");
+    write_group(out, 4, "");
+    write_group(out, 0, "ENDTAB");
+
+    write_group(out, 0, "TABLE");
+    write_group(out, 2, "APPID");
+    write_int_group(out, 70, 1);
+    write_group(out, 0, "APPID");
+    write_handle(out);
+    write_group(out, 2, "ACAD");
+    write_int_group(out, 70, 0);
+    write_group(out, 0, "ENDTAB");
+    write_group(out, 0, "ENDSEC");
+
+    write_group(out, 0, "SECTION");
+    write_group(out, 2, "BLOCKS");
+    write_group(out, 0, "ENDSEC");
+
+    write_group(out, 0, "SECTION");
+    write_group(out, 2, "ENTITIES");
+}
+
+void write_entities(std::ostream& out, const NestingResult& result, double sheet_gap,
+                    const std::vector<TextLabel>& labels, bool merge_common_lines,
+                    const std::vector<Annotation>& annotations) {
+    const double width = result.sheet.width;
+    const double height = result.sheet.height;
+    const double pitch = width + sheet_gap;
+
+    const std::int32_t sheets = result.sheets_used();
+    for (std::int32_t i = 0; i < sheets; ++i) {
+        const double x0 = i * pitch;
+        const Ring outline{{x0, 0.0}, {x0 + width, 0.0}, {x0 + width, height}, {x0, height}};
+        write_polyline(out, outline, "SHEET");
+        write_text(out, Point{x0, height + 35.0}, 24.0, "Sheet " + std::to_string(i + 1), "SHEET");
+    }
+
+    if (merge_common_lines) {
+        write_merged_parts(out, result, pitch);
+    } else {
+        for (const Placement& placement : result.placements) {
+            const Polygon moved =
+                geom::translate_polygon(placement.shape, placement.sheet_index * pitch, 0.0);
+            write_polyline(out, moved.outer, "PARTS");
+            for (const Ring& hole : moved.holes) write_polyline(out, hole, "HOLES");
+        }
+    }
+
+    for (const TextLabel& label : labels) {
+        write_text(out, label.position, 12.0, label.text, "ANNOTATION");
+    }
+    for (const Annotation& annotation : annotations) write_annotation(out, annotation);
+
+    write_group(out, 0, "ENDSEC");
+    write_group(out, 0, "EOF");
+}
+
+}  // namespace
+
+void write_dxf(const NestingResult& result, const std::filesystem::path& path, double sheet_gap,
+               const std::vector<TextLabel>& labels, std::int32_t units, bool merge_common_lines,
+               const std::vector<Annotation>& annotations) {
+    const fs::path parent = path.parent_path();
+    if (!parent.empty()) fs::create_directories(parent);
+
+    const std::string cannot_open = "Cannot write DXF: " + path_text(path);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) throw std::runtime_error(cannot_open);
+
+    // Write beside the target and rename over it: a failed save never
+    // leaves the previous drawing half overwritten.
+    const fs::path temporary = temporary_beside(path);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) throw std::runtime_error(cannot_open);
+
+    const std::string write_failed = "DXF write failed: " + path_text(path);
+    try {
+        DxfHandleState& handles = dxf_handle_state();
+        handles = DxfHandleState{16, false};
+        write_header_and_tables(out, units);
+        write_entities(out, result, sheet_gap, labels, merge_common_lines, annotations);
+        out.flush();
+        out.close();
+    } catch (...) {
+        out.close();
+        fs::remove(temporary, ec);
+        throw;
+    }
+    // A full disk or a broken share shows only here: never report such a
+    // file as saved.
+    if (out.fail()) {
+        fs::remove(temporary, ec);
+        throw std::runtime_error(write_failed);
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw std::runtime_error(write_failed);
+    }
+}
+
+}  // namespace plv
