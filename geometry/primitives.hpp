@@ -24,10 +24,16 @@ struct BoundingBox {
 
     double width() const { return max_x - min_x; }
     double height() const { return max_y - min_y; }
-    bool is_finite() const;
+    bool is_finite() const {
+        return std::isfinite(min_x) && std::isfinite(min_y) && std::isfinite(max_x) &&
+               std::isfinite(max_y);
+    }
     // Strict overlap widened once by margin; boxes that only touch do not
     // overlap, and any NaN answers false.
-    bool overlaps(const BoundingBox& other, double margin) const;
+    bool overlaps(const BoundingBox& other, double margin) const {
+        return min_x < other.max_x + margin && other.min_x < max_x + margin &&
+               min_y < other.max_y + margin && max_y + margin > other.min_y;
+    }
 };
 
 struct Polygon {
@@ -43,7 +49,11 @@ inline constexpr double kGeometryEps = 1e-7;
 
 BoundingBox ring_bounds(const Ring& ring);
 BoundingBox polygon_bounds(const Polygon& polygon);
-double point_distance(const Point& a, const Point& b);
+inline double point_distance(const Point& a, const Point& b) {
+    const double dx = a.x - b.x;
+    const double dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
 
 // The closed copy: the first point appended unless the last already lies
 // within 1e-7 of it.
