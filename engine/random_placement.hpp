@@ -4,16 +4,12 @@
 // budget; the stream is seeded from the copy and its situation alone.
 
 #include "engine/model.hpp"
+#include "engine/random_placement_seed.hpp"
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 namespace plv {
-
-std::uint32_t random_placement_seed(std::string_view part_name, std::int32_t position_seed,
-                                    std::int32_t sheet_index, std::size_t placed_count,
-                                    std::int32_t copy_number);
 
 // min(12000, max(1000, 1000 + 180 placed_count + 120 max(1, top_k))).
 std::int32_t random_attempt_budget(std::size_t placed_count, std::int32_t top_k);
