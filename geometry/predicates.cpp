@@ -199,6 +199,10 @@ std::vector<const Ring*> polygon_rings(const Polygon& polygon) {
 }
 
 bool polygons_intersect(const Polygon& a, const Polygon& b) {
+    // Most calls end at the outer boxes; look at the holes only past them.
+    if (!strict_overlap(polygon_bounds(a), polygon_bounds(b))) {
+        return false;
+    }
     return sets_intersect(RingSet(a), RingSet(b));
 }
 
