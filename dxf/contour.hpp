@@ -1,0 +1,19 @@
+#pragma once
+
+// A closed outline as the DXF reader hands it on.
+
+#include "geometry/primitives.hpp"
+
+namespace plv {
+
+struct Contour {
+    geom::Ring ring;    // closed: the first point repeated at the end
+    double area = 0.0;  // ring_area of the ring
+};
+
+// Closes the ring and removes duplicate and collinear vertices (tolerance
+// 1e-7), one at a time from the front; never goes below a closed triangle
+// and never removes the first point.
+geom::Ring clean_ring(const geom::Ring& ring);
+
+}  // namespace plv

@@ -1,0 +1,531 @@
+#include "dxf/dxf_reader.hpp"
+
+#include "dxf/paths.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
+
+namespace plv {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kPi = 3.141592653589793;
+
+bool is_trim_char(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view trim_view(std::string_view s) {
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && is_trim_char(s[b])) ++b;
+    while (e > b && is_trim_char(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// std::stoi semantics (strtol then the int range) without exceptions.
+bool try_parse_int(std::string_view text, std::int32_t& out) {
+    const std::string_view s = trim_view(text);
+    std::size_t i = 0;
+    // strtol also skips the other C white-space characters.
+    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    if (i >= s.size() || !is_digit(s[i])) return false;
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    bool overflow = false;
+    for (; i < s.size() && is_digit(s[i]); ++i) {
+        if (!overflow) {
+            value = value * 10 + (s[i] - '0');
+            if (value > kLimit) overflow = true;
+        }
+    }
+    if (overflow) return false;
+    if (negative) value = -value;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+        return false;
+    }
+    out = static_cast<std::int32_t>(value);
+    return true;
+}
+
+// std::stod semantics in the classic locale, and finite values only. Plain
+// decimal text goes through from_chars (locale-free, correctly rounded, the
+// same on every platform); the rare other spellings (a '+' sign, hex, other
+// leading white space) through strtod.
+bool try_parse_double(std::string_view text, double& out) {
+    const std::string_view s = trim_view(text);
+    if (s.empty()) return false;
+    std::size_t lead = s[0] == '-' ? 1 : 0;
+    const bool plain = lead < s.size() && (is_digit(s[lead]) || s[lead] == '.') &&
+                       !(s[lead] == '0' && lead + 1 < s.size() && (s[lead + 1] == 'x' || s[lead + 1] == 'X'));
+    double value = 0.0;
+    if (plain) {
+        const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+        (void)ptr;
+        if (ec != std::errc{}) return false;
+        // strtod reports subnormal results as out of range.
+        if (value != 0.0 && std::abs(value) < std::numeric_limits<double>::min()) return false;
+    } else {
+        const std::string copy(s);
+        char* end = nullptr;
+        errno = 0;
+        value = std::strtod(copy.c_str(), &end);
+        if (end == copy.c_str() || errno == ERANGE) return false;
+    }
+    if (!std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+struct PairView {
+    std::int32_t code;
+    std::string_view value;
+};
+
+// Lines are taken two at a time; a code line without a value line ends
+// reading.
+class PairScanner {
+public:
+    explicit PairScanner(std::string_view text) : text_(text) {}
+
+    bool next(PairView& pair) {
+        std::string_view code_line;
+        std::string_view value_line;
+        for (;;) {
+            if (!next_line(code_line) || !next_line(value_line)) return false;
+            if (try_parse_int(code_line, pair.code)) {
+                pair.value = trim_view(value_line);
+                return true;
+            }
+        }
+    }
+
+private:
+    bool next_line(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        const std::size_t nl = text_.find('\n', pos_);
+        const std::size_t end = nl == std::string_view::npos ? text_.size() : nl;
+        line = text_.substr(pos_, end - pos_);
+        pos_ = nl == std::string_view::npos ? text_.size() : nl + 1;
+        return true;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Segment counts are clamped in double, so huge or NaN values never reach an
+// integer conversion.
+std::int32_t clamp_count(double value, std::int32_t lo, std::int32_t hi) {
+    if (value > hi) return hi;
+    if (value >= lo) return static_cast<std::int32_t>(value);
+    return lo;
+}
+
+using Group = std::vector<PairView>;
+
+bool read_line(const Group& g, geom::Ring& chain) {
+    double v[4];
+    bool have[4] = {false, false, false, false};
+    for (const PairView& p : g) {
+        int slot;
+        switch (p.code) {
+            case 10: slot = 0; break;
+            case 20: slot = 1; break;
+            case 11: slot = 2; break;
+            case 21: slot = 3; break;
+            default: continue;
+        }
+        if (!try_parse_double(p.value, v[slot])) return false;
+        have[slot] = true;
+    }
+    if (!(have[0] && have[1] && have[2] && have[3])) return false;
+    chain = {geom::Point{v[0], v[1]}, geom::Point{v[2], v[3]}};
+    return true;
+}
+
+bool read_arc(const Group& g, const DxfImportSettings& settings, geom::Ring& chain) {
+    double v[5];
+    bool have[5] = {false, false, false, false, false};
+    for (const PairView& p : g) {
+        int slot;
+        switch (p.code) {
+            case 10: slot = 0; break;
+            case 20: slot = 1; break;
+            case 40: slot = 2; break;
+            case 50: slot = 3; break;
+            case 51: slot = 4; break;
+            default: continue;
+        }
+        if (!try_parse_double(p.value, v[slot])) return false;
+        have[slot] = true;
+    }
+    for (bool h : have) {
+        if (!h) return false;
+    }
+    const double cx = v[0];
+    const double cy = v[1];
+    const double r = v[2];
+    const double start = v[3];
+    double end = v[4];
+    if (!(r > 0.0)) return false;
+
+    // Bring the end angle past the start one turn at a time, as drawings
+    // expect; an angle pair thousands of turns apart is moved in one step so
+    // that a hostile file cannot keep the loop running.
+    int turns = 0;
+    while (start > end && turns < 1024) {
+        end += 360.0;
+        ++turns;
+    }
+    if (start > end) {
+        end += std::ceil((start - end) / 360.0) * 360.0;
+        for (int i = 0; start > end && i < 4; ++i) end += 360.0;
+        if (start > end) return false;
+    }
+    const double sweep = end - start;
+    if (!std::isfinite(sweep)) return false;
+
+    const double tol = std::max(settings.curve_tolerance, 0.1);
+    const std::int32_t n = clamp_count(std::ceil(r * kTwoPi * sweep / 360.0 / tol), 4, 128);
+    chain.clear();
+    chain.reserve(static_cast<std::size_t>(n) + 1);
+    for (std::int32_t i = 0; i <= n; ++i) {
+        const double angle = (i * sweep / n + start) * kPi / 180.0;
+        chain.push_back(geom::Point{cx + r * std::cos(angle), cy + r * std::sin(angle)});
+    }
+    return true;
+}
+
+bool read_circle(const Group& g, const DxfImportSettings& settings, Contour& contour) {
+    double v[3];
+    bool have[3] = {false, false, false};
+    for (const PairView& p : g) {
+        int slot;
+        switch (p.code) {
+            case 10: slot = 0; break;
+            case 20: slot = 1; break;
+            case 40: slot = 2; break;
+            default: continue;
+        }
+        if (!try_parse_double(p.value, v[slot])) return false;
+        have[slot] = true;
+    }
+    if (!(have[0] && have[1] && have[2])) return false;
+    const double cx = v[0];
+    const double cy = v[1];
+    const double r = v[2];
+    if (!(r > 0.0)) return false;
+    const double tol = std::max(settings.curve_tolerance, 0.1);
+    const std::int32_t n = clamp_count(std::ceil((r * kTwoPi) / tol), 24, 256);
+    geom::Ring ring;
+    ring.reserve(static_cast<std::size_t>(n) + 1);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double angle = i * kTwoPi / n;
+        ring.push_back(geom::Point{cx + r * std::cos(angle), cy + r * std::sin(angle)});
+    }
+    ring.push_back(ring.front());
+    contour.area = geom::ring_area(ring);
+    contour.ring = std::move(ring);
+    return true;
+}
+
+// Vertices of LWPOLYLINE and control points of SPLINE: code 10 starts a
+// point (y = 0), code 20 sets the y of the pending one.
+class PointCollector {
+public:
+    explicit PointCollector(std::vector<geom::Point>& points) : points_(points) {}
+    void x(double value) {
+        if (pending_) points_.push_back(point_);
+        point_ = geom::Point{value, 0.0};
+        pending_ = true;
+    }
+    void y(double value) {
+        if (pending_) point_.y = value;
+    }
+    void finish() {
+        if (pending_) points_.push_back(point_);
+        pending_ = false;
+    }
+
+private:
+    std::vector<geom::Point>& points_;
+    geom::Point point_;
+    bool pending_ = false;
+};
+
+bool read_lwpolyline(const Group& g, Contour& contour) {
+    std::vector<geom::Point> vertices;
+    PointCollector collect(vertices);
+    std::int32_t flags = 0;
+    for (const PairView& p : g) {
+        double value;
+        switch (p.code) {
+            case 10:
+                if (!try_parse_double(p.value, value)) return false;
+                collect.x(value);
+                break;
+            case 20:
+                if (!try_parse_double(p.value, value)) return false;
+                collect.y(value);
+                break;
+            case 70:
+                if (!try_parse_int(p.value, flags)) return false;
+                break;
+            default: break;
+        }
+    }
+    collect.finish();
+    if ((flags & 1) == 0 || vertices.size() < 3) return false;
+    geom::Ring ring = clean_ring(vertices);
+    const double area = geom::ring_area(ring);
+    if (!(area > 0.0)) return false;
+    contour.ring = std::move(ring);
+    contour.area = area;
+    return true;
+}
+
+class BSpline {
+public:
+    // knots must hold at least n + p + 1 values; p = min(degree, n - 1).
+    BSpline(const std::vector<geom::Point>& points, const std::vector<double>& knots, std::int32_t p)
+        : points_(points), knots_(knots), p_(static_cast<std::size_t>(p)), work_(p_ + 1) {
+        monotone_ = std::is_sorted(knots_.begin(), knots_.end());
+    }
+
+    geom::Point at(double t) {
+        const std::size_t n = points_.size();
+        const std::size_t p = p_;
+        const std::vector<double>& u = knots_;
+        if (t >= u[n]) return points_[n - 1];
+        std::size_t k = p;
+        if (monotone_) {
+            // Sorted knots: the span holding t is unique, so the search may
+            // start anywhere.
+            const auto ub = static_cast<std::size_t>(std::upper_bound(u.begin(), u.end(), t) - u.begin());
+            if (ub >= 1) {
+                const std::size_t c = ub - 1;
+                if (c >= p && c <= n - 1 && u[c] <= t && t < u[c + 1]) k = c;
+            }
+        } else {
+            for (std::size_t c = p; c <= n - 1; ++c) {
+                if (u[c] <= t && t < u[c + 1]) {
+                    k = c;
+                    break;
+                }
+            }
+        }
+        for (std::size_t j = 0; j <= p; ++j) work_[j] = points_[j + k - p];
+        for (std::size_t r = 1; r <= p; ++r) {
+            for (std::size_t j = p; j >= r; --j) {
+                const double lo = u[j + k - p];
+                const double denom = u[j + 1 + k - r] - lo;
+                double alpha = std::abs(denom) <= 1e-12 ? 0.0 : (t - lo) / denom;
+                if (alpha < 0.0) alpha = 0.0;
+                if (alpha > 1.0) alpha = 1.0;
+                const geom::Point a = work_[j - 1];
+                const geom::Point b = work_[j];
+                work_[j] = geom::Point{a.x + alpha * (b.x - a.x), a.y + alpha * (b.y - a.y)};
+            }
+        }
+        return work_[p];
+    }
+
+private:
+    const std::vector<geom::Point>& points_;
+    const std::vector<double>& knots_;
+    std::size_t p_;
+    std::vector<geom::Point> work_;
+    bool monotone_ = false;
+};
+
+std::vector<double> clamped_uniform_knots(std::size_t n, std::size_t p) {
+    std::vector<double> u(n + p + 1);
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        if (i <= p) {
+            u[i] = 0.0;
+        } else if (i < n) {
+            u[i] = static_cast<double>(i - p) / static_cast<double>(n - p);
+        } else {
+            u[i] = 1.0;
+        }
+    }
+    return u;
+}
+
+bool read_spline(const Group& g, const DxfImportSettings& settings, geom::Ring& chain) {
+    std::vector<geom::Point> points;
+    PointCollector collect(points);
+    std::vector<double> knots;
+    std::int32_t degree = 3;
+    for (const PairView& p : g) {
+        double value;
+        switch (p.code) {
+            case 10:
+                if (!try_parse_double(p.value, value)) return false;
+                collect.x(value);
+                break;
+            case 20:
+                if (!try_parse_double(p.value, value)) return false;
+                collect.y(value);
+                break;
+            case 40:
+                if (!try_parse_double(p.value, value)) return false;
+                knots.push_back(value);
+                break;
+            case 71:
+                if (!try_parse_int(p.value, degree)) return false;
+                if (degree < 1) degree = 1;
+                break;
+            default: break;
+        }
+    }
+    collect.finish();
+    const std::size_t n = points.size();
+    if (n < 2) return false;
+    const std::size_t p = std::min(static_cast<std::size_t>(degree), n - 1);
+    if (p > static_cast<std::size_t>(kMaxSplineDegree)) return false;
+    if (knots.size() < n + p + 1) knots = clamped_uniform_knots(n, p);
+
+    double t0 = knots[p];
+    double t1 = knots[n];
+    if (!(t0 < t1)) {
+        t0 = knots.front();
+        t1 = knots.back();
+        if (!(t0 < t1)) return false;
+    }
+
+    double length = 0.0;
+    for (std::size_t i = 1; i < n; ++i) length += geom::point_distance(points[i - 1], points[i]);
+    const double step = std::max(0.6 * settings.curve_tolerance, 0.35);
+    const std::int32_t s = clamp_count(std::ceil(length / step), 32, 900);
+
+    BSpline spline(points, knots, static_cast<std::int32_t>(p));
+    chain.clear();
+    for (std::int32_t i = 0; i <= s; ++i) {
+        const double t = (static_cast<double>(i) / s) * (t1 - t0) + t0;
+        const geom::Point sample = spline.at(t);
+        if (chain.empty() || geom::point_distance(sample, chain.back()) > 1e-5) chain.push_back(sample);
+    }
+    return chain.size() >= 2;
+}
+
+void interpret_group(const Group& g, const DxfImportSettings& settings, DxfFileGeometry& out) {
+    const std::string_view type = g.front().value;
+    geom::Ring chain;
+    Contour contour;
+    if (type == "LINE") {
+        if (read_line(g, chain)) out.open_chains.push_back(std::move(chain));
+    } else if (type == "ARC") {
+        if (read_arc(g, settings, chain)) out.open_chains.push_back(std::move(chain));
+    } else if (type == "CIRCLE") {
+        if (read_circle(g, settings, contour)) out.contours.push_back(std::move(contour));
+    } else if (type == "LWPOLYLINE") {
+        if (read_lwpolyline(g, contour)) out.contours.push_back(std::move(contour));
+    } else if (type == "SPLINE") {
+        if (read_spline(g, settings, chain)) out.open_chains.push_back(std::move(chain));
+    }
+}
+
+}  // namespace
+
+std::string trim(std::string_view text) { return std::string(trim_view(text)); }
+
+std::int32_t parse_int(std::string_view text) {
+    std::int32_t value = 0;
+    if (!try_parse_int(text, value)) throw std::invalid_argument("parse_int: " + std::string(text));
+    return value;
+}
+
+double parse_double(std::string_view text) {
+    double value = 0.0;
+    if (!try_parse_double(text, value)) throw std::invalid_argument("parse_double: " + std::string(text));
+    return value;
+}
+
+std::vector<DxfPair> parse_dxf_pairs(std::string_view text) {
+    std::vector<DxfPair> pairs;
+    PairScanner scanner(text);
+    PairView pair{};
+    while (scanner.next(pair)) pairs.push_back(DxfPair{pair.code, std::string(pair.value)});
+    return pairs;
+}
+
+geom::Point evaluate_bspline(double t, const std::vector<geom::Point>& control_points,
+                             const std::vector<double>& knots, std::int32_t degree) {
+    if (control_points.empty()) return geom::Point{0.0, 0.0};
+    const std::size_t n = control_points.size();
+    if (degree <= 0 || n == 1) return control_points.front();
+    const std::size_t p = std::min(static_cast<std::size_t>(degree), n - 1);
+    if (knots.size() < n + p + 1) {
+        const std::vector<double> u = clamped_uniform_knots(n, p);
+        return BSpline(control_points, u, static_cast<std::int32_t>(p)).at(t);
+    }
+    return BSpline(control_points, knots, static_cast<std::int32_t>(p)).at(t);
+}
+
+// Groups are cut at every code-0 pair and interpreted as soon as they are
+// complete; each entity stands alone, so one that fails is simply dropped.
+DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& settings) {
+    DxfFileGeometry out;
+    PairScanner scanner(text);
+    Group group;
+    auto flush = [&] {
+        if (group.empty()) return;
+        try {
+            interpret_group(group, settings, out);
+        } catch (const std::exception&) {
+            // Out of memory or the like while building this entity: drop it.
+        }
+        group.clear();
+    };
+    PairView pair{};
+    while (scanner.next(pair)) {
+        if (pair.code == 0) {
+            flush();
+            group.push_back(pair);
+        } else if (!group.empty()) {
+            group.push_back(pair);
+        }
+    }
+    flush();
+    return out;
+}
+
+// Read in binary: every line ends at a line feed and a carriage return before
+// it is trimmed, so both line ends read alike on every platform.
+DxfFileGeometry read_dxf_file(const std::filesystem::path& path, const DxfImportSettings& settings) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) throw std::runtime_error("Cannot open DXF: " + path_to_utf8(path));
+    std::string text;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    // One read of the whole file when its size is known; chunks otherwise.
+    std::size_t chunk = std::size_t{1} << 20;
+    if (!ec && size < (std::uintmax_t{1} << 40)) chunk = std::max(chunk, static_cast<std::size_t>(size) + 1);
+    for (;;) {
+        const std::size_t old = text.size();
+        text.resize(old + chunk);
+        in.read(text.data() + old, static_cast<std::streamsize>(chunk));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        text.resize(old + got);
+        if (got < chunk) break;
+        chunk = std::size_t{1} << 20;
+    }
+    in.close();
+    return read_dxf_text(text, settings);
+}
+
+}  // namespace plv
