@@ -1,5 +1,7 @@
 #include "engine/perf_log.hpp"
 
+#include "gpu/gpu_accelerator.hpp"
+
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -20,8 +22,8 @@ const char* solver_name(std::int32_t solver) {
 namespace detail {
 
 std::string first_gpu_device_name() {
-    // The accelerator is not part of the build yet.
-    return std::string();
+    // Empty when the accelerator was never set up or found no device.
+    return GpuAccelerator::instance().device_name(0);
 }
 
 }  // namespace detail
