@@ -2,6 +2,7 @@
 
 #include "dxf/common_lines.hpp"
 #include "dxf/dxf_groups.hpp"
+#include "dxf/paths.hpp"
 
 #include <fstream>
 #include <stdexcept>
@@ -12,11 +13,6 @@ namespace plv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string path_text(const fs::path& path) {
-    const std::u8string s = path.u8string();
-    return std::string(s.begin(), s.end());
-}
 
 // A name beside the target that no file holds yet.
 fs::path temporary_beside(const fs::path& target) {
@@ -154,7 +150,7 @@ void write_dxf(const NestingResult& result, const std::filesystem::path& path, d
     const fs::path parent = path.parent_path();
     if (!parent.empty()) fs::create_directories(parent);
 
-    const std::string cannot_open = "Cannot write DXF: " + path_text(path);
+    const std::string cannot_open = "Cannot write DXF: " + path_to_utf8(path);
     std::error_code ec;
     if (fs::is_directory(path, ec)) throw std::runtime_error(cannot_open);
 
@@ -164,7 +160,7 @@ void write_dxf(const NestingResult& result, const std::filesystem::path& path, d
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) throw std::runtime_error(cannot_open);
 
-    const std::string write_failed = "DXF write failed: " + path_text(path);
+    const std::string write_failed = "DXF write failed: " + path_to_utf8(path);
     try {
         DxfHandleState& handles = dxf_handle_state();
         handles = DxfHandleState{16, false};

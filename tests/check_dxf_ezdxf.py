@@ -5,8 +5,9 @@ Every NAME.dxf under the folder must come with NAME.json, the summary the
 C++ test recorded of what it wrote. Each drawing is read by ezdxf strictly
 (ezdxf.readfile) and audited (both must pass; the audit alone accepts a file
 without its EOF), and what ezdxf finds - entity counts per layer and type,
-polyline vertices per layer, the extents of the definition points - must
-match the summary. The raw bytes are checked too: every line ends "\\r\\n"
+polyline vertices per layer, the extents of the definition points, and
+every entity's type, layer, numbers and text in file order - must match the
+summary. The raw bytes are checked too: every line ends "\\r\\n"
 and the last line is "EOF".
 
 Usage: check_dxf_ezdxf.py FOLDER
@@ -33,6 +34,40 @@ def definition_points(entity):
     if kind in ("CIRCLE", "ARC"):
         return [entity.dxf.center]
     raise ValueError("unexpected entity " + kind)
+
+
+def entity_record(entity):
+    """The numbers and text the C++ summary records for an entity."""
+    kind = entity.dxftype()
+    dxf = entity.dxf
+    text = ""
+    if kind == "LINE":
+        values = [dxf.start[0], dxf.start[1], dxf.end[0], dxf.end[1]]
+    elif kind == "POLYLINE":
+        values = [c for v in entity.vertices for c in (v.dxf.location[0], v.dxf.location[1])]
+    elif kind == "TEXT":
+        values = [dxf.insert[0], dxf.insert[1], dxf.height]
+        text = dxf.text
+    elif kind == "CIRCLE":
+        values = [dxf.center[0], dxf.center[1], dxf.radius]
+    elif kind == "ARC":
+        values = [dxf.center[0], dxf.center[1], dxf.radius, dxf.start_angle, dxf.end_angle]
+    else:
+        values = []
+    return {"type": kind, "layer": dxf.layer, "values": values, "text": text}
+
+
+def compare_entities(found, written):
+    if len(found) != len(written):
+        return ["%d entities, written %d" % (len(found), len(written))]
+    problems = []
+    for i, (f, w) in enumerate(zip(found, written)):
+        same = (f["type"] == w["type"] and f["layer"] == w["layer"] and f["text"] == w["text"]
+                and len(f["values"]) == len(w["values"])
+                and all(abs(a - b) <= 1e-9 for a, b in zip(f["values"], w["values"])))
+        if not same:
+            problems.append("entity %d is %s, written %s" % (i, f, w))
+    return problems[:5]
 
 
 def check_bytes(data):
@@ -66,7 +101,9 @@ def check_drawing(path, expected):
     counts = {}
     vertices = {}
     xs, ys = [], []
+    records = []
     for entity in doc.modelspace():
+        records.append(entity_record(entity))
         layer = entity.dxf.layer
         kind = entity.dxftype()
         counts.setdefault(layer, {}).setdefault(kind, 0)
@@ -83,6 +120,7 @@ def check_drawing(path, expected):
 
     if counts != expected["counts"]:
         problems.append("entities %s, written %s" % (counts, expected["counts"]))
+    problems += compare_entities(records, expected["entities"])
     if vertices != expected["vertices"]:
         problems.append("vertices %s, written %s" % (vertices, expected["vertices"]))
     if "extents" in expected:

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,11 +135,22 @@ inline std::vector<Entity> entities_of(const std::vector<Group>& groups) {
 
 inline std::vector<Entity> entities_of(std::string_view text) { return entities_of(parse_groups(text)); }
 
+// One entity as the check compares it: its numbers (line ends; polyline
+// vertices; text position and height; centre, radius and angles) and text.
+struct EntityRecord {
+    std::string type;
+    std::string layer;
+    std::vector<double> values;
+    std::string text;
+};
+
 // What a drawing holds: entity counts per layer and type, the number of
-// polyline vertices per layer, and the extents of the definition points
-// (line ends, vertices, text insertion points, circle and arc centres).
+// polyline vertices per layer, the extents of the definition points (line
+// ends, vertices, text insertion points, circle and arc centres) and every
+// entity in file order.
 struct Summary {
     std::map<std::string, std::map<std::string, int>> counts;
+    std::vector<EntityRecord> entities;
     std::map<std::string, int> vertices;
     double min_x = std::numeric_limits<double>::infinity();
     double min_y = std::numeric_limits<double>::infinity();
@@ -170,15 +182,33 @@ inline Summary summarize(const std::vector<Entity>& entities) {
     Summary s;
     for (const Entity& e : entities) {
         ++s.counts[e.layer][e.type];
+        EntityRecord r{e.type, e.layer, {}, {}};
         if (e.type == "POLYLINE") {
             s.vertices[e.layer] += static_cast<int>(e.vertices.size());
-            for (const auto& [x, y] : e.vertices) s.add(x, y);
+            for (const auto& [x, y] : e.vertices) {
+                s.add(x, y);
+                r.values.push_back(x);
+                r.values.push_back(y);
+            }
         } else if (e.type == "LINE") {
             s.add(e.real(10), e.real(20));
             s.add(e.real(11), e.real(21));
+            r.values = {e.real(10), e.real(20), e.real(11), e.real(21)};
         } else {
             s.add(e.real(10), e.real(20));
+            r.values = {e.real(10), e.real(20)};
+            if (e.type == "TEXT") {
+                r.values.push_back(e.real(40));
+                r.text = e.text(1);
+            } else if (e.type == "CIRCLE") {
+                r.values.push_back(e.real(40));
+            } else if (e.type == "ARC") {
+                r.values.push_back(e.real(40));
+                r.values.push_back(e.real(50));
+                r.values.push_back(e.real(51));
+            }
         }
+        s.entities.push_back(std::move(r));
     }
     return s;
 }
@@ -188,6 +218,23 @@ inline std::string read_file(const fs::path& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+inline std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 inline std::string json_real(double v) {
@@ -248,7 +295,15 @@ public:
             out << (first ? "" : ", ") << '"' << layer << "\": " << n;
             first = false;
         }
-        out << "}";
+        out << "},\n  \"entities\": [";
+        for (std::size_t i = 0; i < s.entities.size(); ++i) {
+            const EntityRecord& r = s.entities[i];
+            out << (i == 0 ? "" : ",") << "\n    {\"type\": " << json_string(r.type)
+                << ", \"layer\": " << json_string(r.layer) << ", \"values\": [";
+            for (std::size_t k = 0; k < r.values.size(); ++k) out << (k == 0 ? "" : ", ") << json_real(r.values[k]);
+            out << "], \"text\": " << json_string(r.text) << "}";
+        }
+        out << "\n  ]";
         if (s.total() > 0) {
             out << ",\n  \"extents\": [" << json_real(s.min_x) << ", " << json_real(s.min_y) << ", "
                 << json_real(s.max_x) << ", " << json_real(s.max_y) << "]";
