@@ -1,14 +1,40 @@
 #include "engine/gpu_route.hpp"
 
 #include "engine/cpu_placement.hpp"
+#include "engine/gpu_placement.hpp"
+#include "gpu/gpu_accelerator.hpp"
 
 namespace plv {
 
-// Without a device every try is placed exactly as the CPU placer would.
+namespace {
+
+// Below this many point pairs (the copy's outline against every stored point
+// on the sheet) the device does not pay.
+constexpr std::uint64_t kMinGpuWork = 2500;
+
+}  // namespace
+
 bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out) {
-    return place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    if (placed.empty()) return place_item_cpu(sheet, item, placed, sheet_index, options, out);
+
+    std::uint64_t sheet_points = 0;
+    for (const Placement& p : placed) {
+        sheet_points += p.shape.outer.size();
+        for (const Ring& hole : p.shape.holes) sheet_points += hole.size();
+    }
+    const std::uint64_t work = static_cast<std::uint64_t>(item.part->shape.outer.size()) * sheet_points;
+    if (work < kMinGpuWork) return place_item_cpu(sheet, item, placed, sheet_index, options, out);
+
+    std::int32_t device = 0;
+    if (options.solver == Solver::dual_gpu) {
+        const std::size_t count = GpuAccelerator::instance().device_count();
+        // A signed remainder: a negative seed gives a negative index, which
+        // place_item_gpu sends to the CPU placer.
+        if (count >= 2) device = options.position_seed % static_cast<std::int32_t>(count);
+    }
+    return place_item_gpu(sheet, item, placed, sheet_index, options, out, device);
 }
 
 }  // namespace plv
