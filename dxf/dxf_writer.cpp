@@ -14,14 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A name beside the target that no file holds yet.
+// A name beside the target that no file holds yet. A very long target name
+// gets a short stand-in, so that the suffix never makes the name too long.
 fs::path temporary_beside(const fs::path& target) {
+    const fs::path name = target.filename().native().size() > 200 ? fs::path("~dxf-save") : target.filename();
     fs::path candidate;
     for (int n = 1; n <= 1000; ++n) {
         std::string suffix(".");
         suffix += std::to_string(n);
         suffix += ".tmp";
-        candidate = target;
+        candidate = target.parent_path() / name;
         candidate += suffix;
         std::error_code ec;
         if (!fs::exists(candidate, ec) && !ec) break;
@@ -179,11 +181,12 @@ void write_dxf(const NestingResult& result, const std::filesystem::path& path, d
         fs::remove(temporary, ec);
         throw std::runtime_error(write_failed);
     }
+    // The target itself could not be created or replaced.
     fs::rename(temporary, path, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        throw std::runtime_error(write_failed);
+        throw std::runtime_error(cannot_open);
     }
 }
 

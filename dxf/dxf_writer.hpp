@@ -24,8 +24,9 @@ struct TextLabel {
 // means inches, anything else millimetres. The file is written beside the
 // target first and then renamed over it, so an existing drawing is replaced
 // only by a complete one. Throws std::runtime_error when the file cannot be
-// opened ("Cannot write DXF: " + path) or written ("DXF write failed: " +
-// path); a folder that cannot be created throws the file-system error.
+// created or replaced ("Cannot write DXF: " + path) or a write fails ("DXF
+// write failed: " + path); a folder that cannot be created throws the
+// file-system error.
 void write_dxf(const NestingResult& result, const std::filesystem::path& path, double sheet_gap,
                const std::vector<TextLabel>& labels, std::int32_t units, bool merge_common_lines,
                const std::vector<Annotation>& annotations);

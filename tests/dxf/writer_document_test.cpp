@@ -310,12 +310,19 @@ TEST(DxfDocument, CreatesFoldersAndReplacesAnExistingFile) {
     folder.summarize_file(path);
 }
 
-TEST(DxfDocument, NonAsciiFileName) {
-    const OutputFolder folder("non-ascii");
+TEST(DxfDocument, UnusualFileNames) {
+    const OutputFolder folder("file-names");
     const fs::path path = folder.dir() / fs::path(u8"chapa ñandú €.dxf");
     write(SmallLayout().result, path);
     EXPECT_TRUE(fs::is_regular_file(path));
     EXPECT_EQ(folder.summarize_file(path).count("PARTS", "POLYLINE"), 3);
+
+    // A name near the limit still leaves room for the temporary beside it.
+    const fs::path dir = folder.dir() / "long";
+    const fs::path long_name = dir / (std::string(240, 'l') + ".dxf");
+    write(SmallLayout().result, long_name);
+    EXPECT_TRUE(only_file_in(dir, long_name));
+    folder.summarize_file(long_name);
 }
 
 TEST(DxfDocument, FailuresAreThrownAndNothingIsLeftBehind) {
