@@ -1,0 +1,239 @@
+#include "engine/cpu_placement.hpp"
+
+#include "engine/deterministic.hpp"
+#include "engine/placement_context.hpp"
+#include "engine/positions.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace plv {
+
+namespace {
+
+void widen(BoundingBox& box, const BoundingBox& other) {
+    if (other.min_x < box.min_x) box.min_x = other.min_x;
+    if (other.min_y < box.min_y) box.min_y = other.min_y;
+    if (other.max_x > box.max_x) box.max_x = other.max_x;
+    if (other.max_y > box.max_y) box.max_y = other.max_y;
+}
+
+// primary and secondary from the union box measures.
+void blend_keys(double area, double height, double width, const IterativeNestingOptions& options,
+                double& primary, double& secondary) {
+    double r = options.opt_ratio;
+    if (r < 0.0) r = 0.0;
+    if (r > 1.0) r = 1.0;
+    const double blend = (1.0 - r) * height + r * width;
+    if (options.optimization == OptimizationType::compact_area) {
+        primary = blend;
+        secondary = area;
+    } else {
+        primary = area;
+        secondary = blend;
+    }
+}
+
+// The seven-key order on bare keys; a NaN key decides nothing.
+bool keys_before(const double* a, const double* b) {
+    for (int i = 0; i < 7; ++i) {
+        if (a[i] < b[i]) return true;
+        if (b[i] < a[i]) return false;
+    }
+    return false;
+}
+
+// A total order when no key is NaN: the seven keys, then the angle's place
+// in the list (the order a stable sort of the full list keeps for ties),
+// then the offering order, which never decides since the positions of one
+// angle differ in x or y.
+bool ranked_before(const detail::RankedPosition& a, const detail::RankedPosition& b) {
+    for (int i = 0; i < 7; ++i) {
+        if (a.keys[i] < b.keys[i]) return true;
+        if (b.keys[i] < a.keys[i]) return false;
+    }
+    if (a.angle != b.angle) return a.angle < b.angle;
+    return a.index < b.index;
+}
+
+BoundingBox moved_box(const BoundingBox& box, double dx, double dy) {
+    BoundingBox b;
+    b.min_x = box.min_x + dx;
+    b.min_y = box.min_y + dy;
+    b.max_x = box.max_x + dx;
+    b.max_y = box.max_y + dy;
+    return b;
+}
+
+}  // namespace
+
+bool ranks_before(const PositionCandidate& a, const PositionCandidate& b) {
+    const double ka[7] = {a.primary, a.secondary, a.union_area, a.union_height,
+                          a.union_width, a.y, a.x};
+    const double kb[7] = {b.primary, b.secondary, b.union_area, b.union_height,
+                          b.union_width, b.y, b.x};
+    return keys_before(ka, kb);
+}
+
+void set_ranking_keys(PositionCandidate& candidate, double union_area, double union_height,
+                      double union_width, double y, double x,
+                      const IterativeNestingOptions& options) {
+    blend_keys(union_area, union_height, union_width, options, candidate.primary,
+               candidate.secondary);
+    candidate.union_area = union_area;
+    candidate.union_height = union_height;
+    candidate.union_width = union_width;
+    candidate.y = y;
+    candidate.x = x;
+}
+
+std::size_t pick_index(std::int32_t top_k, std::size_t n, std::int32_t position_seed,
+                       std::int32_t sheet_index, std::size_t placed_count) {
+    if (n == 0 || top_k < 1) return 0;
+    const auto m = static_cast<std::int64_t>(std::min<std::size_t>(static_cast<std::size_t>(top_k), n));
+    if (m == 1) return 0;
+    const std::int64_t sum = std::int64_t{std::max(position_seed, 0)} +
+                             11 * std::int64_t{sheet_index} +
+                             37 * static_cast<std::int64_t>(placed_count);
+    std::int64_t r = sum % m;
+    if (r < 0) r += m;
+    return static_cast<std::size_t>(r);
+}
+
+namespace detail {
+
+bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
+               const std::vector<Placement>& placed, const SheetState& state,
+               std::int32_t sheet_index, const IterativeNestingOptions& options,
+               RotationCache& cache, Workspace& ws, Placement& out) {
+    if (item.part == nullptr || angles.empty()) return false;
+    const Part& part = *item.part;
+    const double spacing = options.spacing;
+    const bool has_box = !state.empty();
+    const BoundingBox& sheet_box = state.sheet_box();
+
+    std::vector<const RotatedShape*> shapes;
+    shapes.reserve(angles.size());
+    for (const double angle : angles) shapes.push_back(&cache.get(part, angle));
+
+    coordinate_lists(state, spacing, ws.xs, ws.ys);
+    std::vector<RankedPosition>& ranked = ws.ranked;
+    ranked.clear();
+    bool any_nan = false;
+    for (std::size_t a = 0; a < shapes.size(); ++a) {
+        const RotatedShape& r = *shapes[a];
+        generate_positions(placed, state, r, spacing, options.extra_positions, ws.xs, ws.ys, ws);
+        for (std::size_t i = 0; i < ws.positions.size(); ++i) {
+            const Point p = ws.positions[i];
+            const BoundingBox b = moved_box(r.box, p.x, p.y);
+            if (!box_inside_sheet(b, sheet)) continue;
+            BoundingBox u = b;
+            if (has_box) widen(u, sheet_box);
+            RankedPosition e;
+            const double w = u.width();
+            const double h = u.height();
+            e.keys[2] = w * h;
+            e.keys[3] = h;
+            e.keys[4] = w;
+            e.keys[5] = b.min_y;
+            e.keys[6] = b.min_x;
+            blend_keys(e.keys[2], h, w, options, e.keys[0], e.keys[1]);
+            e.px = p.x;
+            e.py = p.y;
+            e.angle = static_cast<std::uint32_t>(a);
+            e.index = static_cast<std::uint32_t>(i);
+            for (const double k : e.keys) {
+                if (std::isnan(k)) any_nan = true;
+            }
+            ranked.push_back(e);
+        }
+    }
+    if (ranked.empty()) return false;
+
+    const auto is_free = [&](const RankedPosition& e) {
+        const RotatedShape& r = *shapes[e.angle];
+        return position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py), placed,
+                             state, spacing);
+    };
+    std::vector<RankedPosition>& accepted = ws.accepted;
+    accepted.clear();
+    if (!any_nan) {
+        // Test in key order, only until the pick is decided: the first
+        // top_k free positions are the first top_k of the sorted full list.
+        const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
+        const auto after = [](const RankedPosition& a, const RankedPosition& b) {
+            return ranked_before(b, a);
+        };
+        std::make_heap(ranked.begin(), ranked.end(), after);
+        while (!ranked.empty() && accepted.size() < want) {
+            std::pop_heap(ranked.begin(), ranked.end(), after);
+            const RankedPosition e = ranked.back();
+            ranked.pop_back();
+            if (is_free(e)) accepted.push_back(e);
+        }
+    } else {
+        // Keys that decide nothing make the order depend on the list's own
+        // order: rank the full list as it stands, as a stable sort does.
+        ranked.clear();
+        for (std::size_t a = 0; a < shapes.size(); ++a) {
+            const RotatedShape& r = *shapes[a];
+            const bool extras = generate_positions(placed, state, r, spacing,
+                                                   options.extra_positions, ws.xs, ws.ys, ws);
+            if (extras) sort_positions(ws.positions);
+            for (std::size_t i = 0; i < ws.positions.size(); ++i) {
+                const Point p = ws.positions[i];
+                const BoundingBox b = moved_box(r.box, p.x, p.y);
+                if (!box_inside_sheet(b, sheet)) continue;
+                BoundingBox u = b;
+                if (has_box) widen(u, sheet_box);
+                RankedPosition e;
+                const double w = u.width();
+                const double h = u.height();
+                e.keys[2] = w * h;
+                e.keys[3] = h;
+                e.keys[4] = w;
+                e.keys[5] = b.min_y;
+                e.keys[6] = b.min_x;
+                blend_keys(e.keys[2], h, w, options, e.keys[0], e.keys[1]);
+                e.px = p.x;
+                e.py = p.y;
+                e.angle = static_cast<std::uint32_t>(a);
+                e.index = static_cast<std::uint32_t>(i);
+                if (is_free(e)) accepted.push_back(e);
+            }
+        }
+        merge_sort(accepted, [](const RankedPosition& a, const RankedPosition& b) {
+            return keys_before(a.keys, b.keys);
+        });
+    }
+    if (accepted.empty()) return false;
+
+    const std::size_t pick =
+        pick_index(options.top_k, accepted.size(), options.position_seed, sheet_index, placed.size());
+    const RankedPosition& e = accepted[pick];
+    const RotatedShape& r = *shapes[e.angle];
+    out.part_name = part.name;
+    out.source = part.source;
+    out.shape = geom::translate_polygon(r.shape, e.px, e.py);
+    out.sheet_index = sheet_index;
+    out.copy_number = item.copy_number;
+    out.x = e.px;
+    out.y = e.py;
+    out.angle = r.angle;
+    out.net_area = part_net_area(part);
+    return true;
+}
+
+}  // namespace detail
+
+bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
+                    const std::vector<Placement>& placed, std::int32_t sheet_index,
+                    const IterativeNestingOptions& options, Placement& out) {
+    if (item.part == nullptr) return false;
+    const detail::SheetState state(placed);
+    detail::RotationCache cache;
+    return detail::place_cpu(sheet, item, item_angles(item, options), placed, state, sheet_index,
+                             options, cache, detail::thread_workspace(), out);
+}
+
+}  // namespace plv

@@ -1,0 +1,157 @@
+#pragma once
+
+// What the placers keep between tries so that nothing is computed twice:
+// rotated shapes per part and angle, the geometry of every placed shape, and
+// reusable buffers. Results are exactly those of the plain algorithms; see
+// placement_geometry.hpp for the free test.
+
+#include "engine/model.hpp"
+#include "engine/placement_geometry.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace plv::detail {
+
+// sample_ring_points.
+void sample_ring(const Ring& ring, std::size_t count, std::vector<Point>& out);
+
+// A part's shape at one angle, with what candidate positions and the free
+// test need of it.
+struct RotatedShape {
+    double angle = 0.0;
+    Polygon shape;  // rotate_polygon of the part's shape
+    ShapeGeometry geo;
+    BoundingBox box;  // polygon_bounds
+    std::vector<Point> s12;
+    std::vector<Point> s6;
+};
+
+RotatedShape make_rotated_shape(const Polygon& part_shape, double angle);
+
+class RotationCache {
+public:
+    const RotatedShape& get(const Part& part, double angle);
+
+private:
+    std::map<std::pair<const Part*, std::uint64_t>, std::unique_ptr<RotatedShape>> shapes_;
+};
+
+// One placed shape with its derived data.
+struct PlacedShape {
+    ShapeGeometry geo;
+    BoundingBox box;  // placement_bounds
+    std::vector<Point> p12;
+    std::vector<std::vector<Point>> h8;  // per hole
+    std::vector<BoundingBox> hole_boxes;
+};
+
+PlacedShape make_placed_shape(const Placement& placement);
+
+// The placements of one sheet, in placement order, as the placers see them.
+class SheetState {
+public:
+    SheetState() = default;
+    explicit SheetState(const std::vector<Placement>& placed);
+    void add(const Placement& placement);
+
+    std::size_t size() const { return shapes_.size(); }
+    bool empty() const { return shapes_.empty(); }
+    const PlacedShape& operator[](std::size_t i) const { return shapes_[i]; }
+    const BoundingBox& sheet_box() const { return sheet_box_; }
+
+    // Placement tried first by the next free test: the last one that
+    // conflicted. Only speeds the test up.
+    std::size_t& hint() const { return hint_; }
+
+private:
+    std::vector<PlacedShape> shapes_;
+    BoundingBox sheet_box_;
+    mutable std::size_t hint_ = 0;
+};
+
+// Dedup set of candidate positions: the same answer as a linear scan for a
+// position within 1e-6 on both axes, from a hash of cells 2^-16 wide.
+class PositionSet {
+public:
+    PositionSet();
+    void reset(const std::vector<Point>* points);
+    bool has_near(double x, double y) const;
+    void insert(std::uint32_t index);
+
+private:
+    struct Slot {
+        std::int64_t cx;
+        std::int64_t cy;
+        std::uint32_t stamp;
+        std::uint32_t index;
+    };
+    std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
+    bool cell_has_near(std::int64_t cx, std::int64_t cy, double x, double y) const;
+
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::uint32_t stamp_ = 0;
+    const std::vector<Point>* points_ = nullptr;
+};
+
+// An inside position with its seven keys (primary, secondary, union area,
+// height, width, y, x), not yet free-tested.
+struct RankedPosition {
+    double keys[7];
+    double px;
+    double py;
+    std::uint32_t angle;  // index into the angles tried
+    std::uint32_t index;  // offering order within the angle
+};
+
+// Buffers reused from try to try.
+struct Workspace {
+    PositionSet set;
+    std::vector<Point> positions;
+    std::vector<double> xs;
+    std::vector<double> ys;
+    std::vector<RankedPosition> ranked;
+    std::vector<RankedPosition> accepted;
+};
+
+// The sorted, merged and thinned coordinate lists of a sheet.
+void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
+                      std::vector<double>& ys);
+
+// Candidate positions in offering order, before the final sort; the lists
+// come from coordinate_lists. Returns whether extra positions were made
+// (and so whether the final sort applies).
+bool generate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                        const RotatedShape& shape, double spacing, bool extra_positions,
+                        const std::vector<double>& xs, const std::vector<double>& ys,
+                        Workspace& ws);
+
+// The final order of candidate positions.
+void sort_positions(std::vector<Point>& positions);
+
+// The free test of shape (geometry geo) moved by (dx, dy), box its moved
+// outer box, against every placement of the sheet.
+bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
+                   const BoundingBox& box, const std::vector<Placement>& placed,
+                   const SheetState& sheet, double spacing);
+
+// The placers on prepared sheets. angles: the angles to try, in order (the
+// copy's angle list, less any that are known to yield no free position).
+bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
+               const std::vector<Placement>& placed, const SheetState& state,
+               std::int32_t sheet_index, const IterativeNestingOptions& options,
+               RotationCache& cache, Workspace& ws, Placement& out);
+
+bool place_random(const Sheet& sheet, const NestingItem& item,
+                  const std::vector<Placement>& placed, const SheetState& state,
+                  std::int32_t sheet_index, const IterativeNestingOptions& options,
+                  RotationCache& cache, Placement& out);
+
+Workspace& thread_workspace();
+
+}  // namespace plv::detail

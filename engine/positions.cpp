@@ -1,0 +1,387 @@
+#include "engine/positions.hpp"
+
+#include "engine/deterministic.hpp"
+#include "engine/placement_context.hpp"
+#include "geometry/predicates.hpp"
+
+#include <bit>
+#include <cmath>
+#include <functional>
+#include <optional>
+
+namespace plv {
+
+namespace detail {
+
+namespace {
+
+constexpr double kTol = kEngineTolerance;
+constexpr std::size_t kGridLimit = 2000;
+constexpr std::size_t kListLimit = 5000;
+
+void widen(BoundingBox& box, const BoundingBox& other) {
+    if (other.min_x < box.min_x) box.min_x = other.min_x;
+    if (other.min_y < box.min_y) box.min_y = other.min_y;
+    if (other.max_x > box.max_x) box.max_x = other.max_x;
+    if (other.max_y > box.max_y) box.max_y = other.max_y;
+}
+
+void merge_and_thin(std::vector<double>& v) {
+    merge_sort(v, std::less<double>());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (kept == 0 || std::fabs(v[i] - v[kept - 1]) > kTol) v[kept++] = v[i];
+    }
+    v.resize(kept);
+    const std::size_t n = v.size();
+    if (n < 101) return;
+    // The running sum is accumulated, not multiplied out: 102 values thin to
+    // 101 that way.
+    std::vector<double> thinned;
+    thinned.reserve(102);
+    const double step = static_cast<double>(n) / 100.0;
+    for (double s = 0.0; s < static_cast<double>(n); s += step) {
+        thinned.push_back(v[static_cast<std::size_t>(s)]);
+    }
+    v.swap(thinned);
+}
+
+// Cell of a coordinate; clamped, so monotone and finite for every value.
+std::int64_t cell_of(double v) {
+    constexpr double kLimit = 1073741824.0;  // 2^30
+    if (v > kLimit) v = kLimit;
+    if (v < -kLimit) v = -kLimit;
+    return static_cast<std::int64_t>(std::floor(v * 65536.0));
+}
+
+// Cells that can hold a coordinate within 1e-6 of v: the window is wider
+// than the tolerance by more than any rounding of v -/+ r.
+void cell_window(double v, std::int64_t& lo, std::int64_t& hi) {
+    if (std::isinf(v)) {
+        lo = hi = cell_of(v);
+        return;
+    }
+    const double r = 2e-6 + std::fabs(v) * 0x1p-50;
+    lo = cell_of(v - r);
+    hi = cell_of(v + r);
+}
+
+}  // namespace
+
+void sample_ring(const Ring& ring, std::size_t count, std::vector<Point>& out) {
+    out.clear();
+    if (count == 0) return;
+    const std::size_t n = ring.size();
+    if (n <= count) {
+        out.assign(ring.begin(), ring.end());
+        return;
+    }
+    std::size_t step = n / count;
+    if (step < 1) step = 1;
+    out.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) out.push_back(ring[k * step]);
+}
+
+RotatedShape make_rotated_shape(const Polygon& part_shape, double angle) {
+    RotatedShape r;
+    r.angle = angle;
+    r.shape = geom::rotate_polygon(part_shape, angle);
+    r.geo = build_shape_geometry(r.shape);
+    r.box = geom::polygon_bounds(r.shape);
+    sample_ring(r.shape.outer, 12, r.s12);
+    sample_ring(r.shape.outer, 6, r.s6);
+    return r;
+}
+
+const RotatedShape& RotationCache::get(const Part& part, double angle) {
+    auto& slot = shapes_[{&part, std::bit_cast<std::uint64_t>(angle)}];
+    if (!slot) slot = std::make_unique<RotatedShape>(make_rotated_shape(part.shape, angle));
+    return *slot;
+}
+
+PlacedShape make_placed_shape(const Placement& placement) {
+    PlacedShape s;
+    s.geo = build_shape_geometry(placement.shape);
+    s.box = placement_bounds(placement);
+    sample_ring(placement.shape.outer, 12, s.p12);
+    s.h8.resize(placement.shape.holes.size());
+    s.hole_boxes.reserve(placement.shape.holes.size());
+    for (std::size_t h = 0; h < placement.shape.holes.size(); ++h) {
+        sample_ring(placement.shape.holes[h], 8, s.h8[h]);
+        s.hole_boxes.push_back(geom::ring_bounds(placement.shape.holes[h]));
+    }
+    return s;
+}
+
+SheetState::SheetState(const std::vector<Placement>& placed) {
+    shapes_.reserve(placed.size());
+    for (const Placement& p : placed) add(p);
+}
+
+void SheetState::add(const Placement& placement) {
+    shapes_.push_back(make_placed_shape(placement));
+    widen(sheet_box_, shapes_.back().box);
+}
+
+PositionSet::PositionSet() {
+    slots_.assign(std::size_t{1} << 14, Slot{0, 0, 0, 0});
+    mask_ = slots_.size() - 1;
+}
+
+void PositionSet::reset(const std::vector<Point>* points) {
+    points_ = points;
+    if (++stamp_ == 0) {
+        for (Slot& s : slots_) s.stamp = 0;
+        stamp_ = 1;
+    }
+}
+
+std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
+    std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^
+                      static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h) & mask_;
+}
+
+bool PositionSet::cell_has_near(std::int64_t cx, std::int64_t cy, double x, double y) const {
+    for (std::size_t s = slot_of(cx, cy);; s = (s + 1) & mask_) {
+        const Slot& slot = slots_[s];
+        if (slot.stamp != stamp_) return false;
+        if (slot.cx == cx && slot.cy == cy) {
+            const Point& p = (*points_)[slot.index];
+            if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
+        }
+    }
+}
+
+bool PositionSet::has_near(double x, double y) const {
+    std::int64_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    cell_window(x, x0, x1);
+    cell_window(y, y0, y1);
+    for (std::int64_t cx = x0; cx <= x1; ++cx) {
+        for (std::int64_t cy = y0; cy <= y1; ++cy) {
+            if (cell_has_near(cx, cy, x, y)) return true;
+        }
+    }
+    return false;
+}
+
+void PositionSet::insert(std::uint32_t index) {
+    const Point& p = (*points_)[index];
+    const std::int64_t cx = cell_of(p.x);
+    const std::int64_t cy = cell_of(p.y);
+    std::size_t s = slot_of(cx, cy);
+    while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
+    slots_[s] = Slot{cx, cy, stamp_, index};
+}
+
+void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
+                      std::vector<double>& ys) {
+    xs.assign(1, 0.0);
+    ys.assign(1, 0.0);
+    for (std::size_t i = 0; i < sheet.size(); ++i) {
+        const BoundingBox& b = sheet[i].box;
+        xs.push_back(b.min_x);
+        xs.push_back(b.max_x + spacing);
+        ys.push_back(b.min_y);
+        ys.push_back(b.max_y + spacing);
+    }
+    merge_and_thin(xs);
+    merge_and_thin(ys);
+}
+
+bool generate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                        const RotatedShape& shape, double spacing, bool extra_positions,
+                        const std::vector<double>& xs, const std::vector<double>& ys,
+                        Workspace& ws) {
+    std::vector<Point>& out = ws.positions;
+    out.clear();
+    ws.set.reset(&out);
+    // Grid positions need no duplicate check: the merged lists keep values
+    // more than 1e-6 apart.
+    for (const double y : ys) {
+        if (out.size() >= kGridLimit) break;
+        if (!(y >= -kTol)) continue;
+        for (const double x : xs) {
+            if (out.size() >= kGridLimit) break;
+            if (!(x >= -kTol)) continue;
+            out.push_back(Point{x, y});
+            ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
+        }
+    }
+    if (!extra_positions || sheet.empty()) return false;
+
+    const auto offer = [&](double x, double y) {
+        if (out.size() >= kListLimit) return;
+        if (!(x >= -kTol) || !(y >= -kTol)) return;
+        if (ws.set.has_near(x, y)) return;
+        out.push_back(Point{x, y});
+        ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
+    };
+
+    const BoundingBox& sb = shape.box;
+    const double sw = sb.width();
+    const double sh = sb.height();
+    const double cx = (sb.min_x + sb.max_x) * 0.5;
+    const double cy = (sb.min_y + sb.max_y) * 0.5;
+    for (std::size_t p = 0; p < sheet.size(); ++p) {
+        const PlacedShape& ps = sheet[p];
+        const BoundingBox& b = ps.box;
+        offer(b.max_x + spacing, b.min_y);
+        offer(b.min_x, b.max_y + spacing);
+        const std::vector<Ring>& holes = placed[p].shape.holes;
+        for (std::size_t h = 0; h < holes.size(); ++h) {
+            const BoundingBox& hb = ps.hole_boxes[h];
+            const double hw = hb.width();
+            const double hh = hb.height();
+            if (!(sw <= hw - 2.0 * spacing + kTol && sh <= hh - 2.0 * spacing + kTol)) continue;
+            const double x0 = hb.min_x + spacing - sb.min_x;
+            const double xr = (hb.max_x - spacing - sb.max_x) - x0;
+            const double y0 = hb.min_y + spacing - sb.min_y;
+            const double yr = (hb.max_y - spacing - sb.max_y) - y0;
+            for (int i = 0; i <= 8; ++i) {
+                for (int j = 0; j <= 8; ++j) {
+                    offer(x0 + i * xr * 0.125, y0 + j * yr * 0.125);
+                }
+            }
+            for (int i = 1; i <= 4; ++i) {
+                for (int j = 1; j <= 4; ++j) {
+                    const Point q{hb.min_x + spacing + i * (hw - 2.0 * spacing) / 5.0,
+                                  hb.min_y + spacing + j * (hh - 2.0 * spacing) / 5.0};
+                    if (geom::point_in_ring(q, holes[h])) offer(q.x - cx, q.y - cy);
+                }
+            }
+            for (const Point& hp : ps.h8[h]) {
+                for (const Point& s : shape.s6) {
+                    offer(hp.x - s.x + spacing, hp.y - s.y + spacing);
+                    offer(hp.x - s.x - spacing, hp.y - s.y - spacing);
+                }
+            }
+        }
+        if (out.size() < kListLimit) {
+            for (const Point& q : ps.p12) {
+                if (out.size() >= kListLimit) break;
+                for (const Point& s : shape.s12) {
+                    if (out.size() >= kListLimit) break;
+                    const double dx = q.x - s.x;
+                    const double dy = q.y - s.y;
+                    offer(dx + spacing, dy);
+                    offer(dx - sw - spacing, dy);
+                    offer(dx, dy + spacing);
+                    offer(dx, dy - sh - spacing);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void sort_positions(std::vector<Point>& positions) {
+    merge_sort(positions, [](const Point& p, const Point& q) {
+        const double dy = std::fabs(p.y - q.y);
+        return (dy > kTol && p.y < q.y) || (dy <= kTol && p.x < q.x);
+    });
+}
+
+bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
+                   const BoundingBox& box, const std::vector<Placement>& placed,
+                   const SheetState& sheet, double spacing) {
+    const std::size_t n = sheet.size();
+    if (n == 0) return true;
+    std::size_t& hint = sheet.hint();
+    if (hint >= n) hint = 0;
+    const std::size_t start = hint;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t i = start + k;
+        if (i >= n) i -= n;
+        const PlacedShape& ps = sheet[i];
+        if (!box.overlaps(ps.box, spacing)) continue;
+        if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing)) {
+            hint = i;
+            return false;
+        }
+    }
+    return true;
+}
+
+Workspace& thread_workspace() {
+    thread_local Workspace ws;
+    return ws;
+}
+
+}  // namespace detail
+
+bool is_position_free(const Polygon& shape, const std::vector<Placement>& placed, double spacing) {
+    const BoundingBox box = geom::polygon_bounds(shape);
+    std::optional<detail::ShapeGeometry> geo;
+    for (const Placement& p : placed) {
+        const BoundingBox pb = placement_bounds(p);
+        if (!box.overlaps(pb, spacing)) continue;
+        if (!geo) geo = detail::build_shape_geometry(shape);
+        const detail::ShapeGeometry pg = detail::build_shape_geometry(p.shape);
+        if (detail::shapes_conflict(*geo, shape, 0.0, 0.0, box, pg, p.shape, pb, spacing)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<Point> candidate_positions(const std::vector<Placement>& placed, const Polygon& shape,
+                                       double spacing, bool extra_positions) {
+    const detail::SheetState sheet(placed);
+    detail::RotatedShape rotated;
+    rotated.shape = shape;
+    rotated.box = geom::polygon_bounds(shape);
+    detail::sample_ring(shape.outer, 12, rotated.s12);
+    detail::sample_ring(shape.outer, 6, rotated.s6);
+    detail::Workspace& ws = detail::thread_workspace();
+    detail::coordinate_lists(sheet, spacing, ws.xs, ws.ys);
+    const bool extras =
+        detail::generate_positions(placed, sheet, rotated, spacing, extra_positions, ws.xs, ws.ys, ws);
+    std::vector<Point> positions = ws.positions;
+    if (extras) detail::sort_positions(positions);
+    return positions;
+}
+
+std::vector<Point> sample_ring_points(const Ring& ring, std::size_t count) {
+    std::vector<Point> out;
+    detail::sample_ring(ring, count, out);
+    return out;
+}
+
+std::vector<SpacingViolation> find_spacing_violations(const NestingResult& result, double spacing) {
+    std::vector<SpacingViolation> found;
+    const std::vector<Placement>& ps = result.placements;
+    std::vector<BoundingBox> boxes;
+    boxes.reserve(ps.size());
+    for (const Placement& p : ps) boxes.push_back(placement_bounds(p));
+    for (std::size_t i = 0; i < ps.size(); ++i) {
+        for (std::size_t j = i + 1; j < ps.size(); ++j) {
+            if (ps[i].sheet_index != ps[j].sheet_index) continue;
+            if (!boxes[i].overlaps(boxes[j], spacing)) continue;
+            if (geom::polygons_intersect(ps[i].shape, ps[j].shape)) {
+                found.push_back(SpacingViolation{i, j, 0.0, true});
+                continue;
+            }
+            const double d = geom::polygon_distance(ps[i].shape, ps[j].shape);
+            if (d < spacing - kEngineTolerance) found.push_back(SpacingViolation{i, j, d, false});
+        }
+    }
+    return found;
+}
+
+bool box_inside_sheet(const BoundingBox& box, const Sheet& sheet) {
+    return box.min_x >= -kEngineTolerance && box.min_y >= -kEngineTolerance &&
+           box.max_x <= sheet.width + kEngineTolerance &&
+           box.max_y <= sheet.height + kEngineTolerance;
+}
+
+std::vector<double> item_angles(const NestingItem& item, const IterativeNestingOptions& options) {
+    if (item.part != nullptr && item.part->allow_rotation) {
+        if (item.rotation_fixed) return {item.fixed_angle};
+        return options.rotations;
+    }
+    return {0.0};
+}
+
+}  // namespace plv
