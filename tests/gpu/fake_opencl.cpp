@@ -183,6 +183,11 @@ cl_mem PLV_CL_API_CALL CreateBuffer(cl_context context, cl_mem_flags flags, std:
     if (error) *error = success;
     auto mem = make_handle<cl_mem>("mem");
     g_state.buffer_sizes[mem] = size;
+    if (copies) {
+        const auto* bytes = static_cast<const unsigned char*>(host);
+        g_state.buffer_data[mem].assign(bytes, bytes + size);
+    }
+    g_state.last_buffer_device = g_context_device[context]->name;
     return mem;
 }
 

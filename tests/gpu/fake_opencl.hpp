@@ -56,6 +56,8 @@ struct State {
     int total_calls = 0;
     std::map<void*, std::string> live;  // created handles not yet released, by kind
     std::map<void*, std::size_t> buffer_sizes;
+    std::map<void*, std::vector<unsigned char>> buffer_data;  // copied host data
+    std::string last_buffer_device;  // device of the context of the last buffer
     int buffer_calls = 0;
     std::vector<Launch> launches;
     std::map<unsigned, std::vector<unsigned char>> kernel_args;
