@@ -232,6 +232,16 @@ private:
     std::vector<std::uint32_t> big_;
 };
 
+// An outline spanning more than the double range (finite area, a width
+// beyond 1.8e308) overflows when moved to the origin; such a part could
+// never be placed.
+bool all_finite(const geom::Polygon& shape) {
+    auto finite = [](const geom::Ring& r) {
+        return std::all_of(r.begin(), r.end(), [](const geom::Point& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+    };
+    return finite(shape.outer) && std::all_of(shape.holes.begin(), shape.holes.end(), finite);
+}
+
 }  // namespace
 
 std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance) {
@@ -370,7 +380,7 @@ std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const s
         shape.holes.reserve(o.holes.size());
         for (const Contour& h : o.holes) shape.holes.push_back(clean_ring(h.ring));
         shape = geom::normalize_polygon(shape);
-        if (shape.net_area() < settings.min_area) continue;
+        if (shape.net_area() < settings.min_area || !all_finite(shape)) continue;
         Part part;
         part.name = numbered ? stem + "-" + std::to_string(++number) : stem;
         part.shape = std::move(shape);

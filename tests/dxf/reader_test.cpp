@@ -1,0 +1,437 @@
+#include "dxf/dxf_reader.hpp"
+#include "dxf/paths.hpp"
+#include "reader_support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using plv::test::circle;
+using plv::test::closed_lwpolyline;
+using plv::test::dxf_text;
+using plv::test::entities;
+using plv::test::Groups;
+using plv::test::line;
+using plv::test::operator+;
+
+namespace {
+
+plv::DxfFileGeometry read(const std::string& text, double curve_tolerance = 2.0) {
+    plv::DxfImportSettings settings;
+    settings.curve_tolerance = curve_tolerance;
+    return plv::read_dxf_text(text, settings);
+}
+
+Groups arc(double cx, double cy, double r, const std::string& start, const std::string& end) {
+    return {{0, "ARC"}, {10, std::to_string(cx)}, {20, std::to_string(cy)}, {40, std::to_string(r)},
+            {50, start}, {51, end}};
+}
+
+Groups spline(const std::vector<std::pair<double, double>>& points, const std::vector<std::string>& knots,
+              int degree = -1) {
+    Groups g{{0, "SPLINE"}, {70, "8"}};
+    if (degree >= -100 && degree != -1) g.push_back({71, std::to_string(degree)});
+    for (const std::string& k : knots) g.push_back({40, k});
+    for (const auto& [x, y] : points) {
+        g.push_back({10, std::to_string(x)});
+        g.push_back({20, std::to_string(y)});
+        g.push_back({30, "0.0"});
+    }
+    return g;
+}
+
+double angle_deg(const geom::Point& p, double cx, double cy) {
+    double a = std::atan2(p.y - cy, p.x - cx) * 180.0 / 3.141592653589793;
+    if (a < 0) a += 360.0;
+    return a;
+}
+
+}  // namespace
+
+// ---- Numbers ----------------------------------------------------------------
+
+TEST(DxfNumbers, Trim) {
+    EXPECT_EQ(plv::trim(" \t a b \r\n"), "a b");
+    EXPECT_EQ(plv::trim(" \r\n\t "), "");
+    EXPECT_EQ(plv::trim("\v x \f"), "\v x \f");
+}
+
+TEST(DxfNumbers, ParseIntFollowsTheStandardConversion) {
+    const struct {
+        const char* text;
+        bool ok;
+        int value;
+    } cases[] = {
+        {"  10", true, 10},          {"10abc", true, 10},          {"+7", true, 7},
+        {"-3", true, -3},            {"1e3", true, 1},             {" \t12\r\n", true, 12},
+        {"\v5", true, 5},            {"2147483647", true, 2147483647}, {"-2147483648", true, -2147483647 - 1},
+        {"2147483648", false, 0},    {"-2147483649", false, 0},    {"99999999999999999999", false, 0},
+        {"", false, 0},              {"abc", false, 0},            {"- 1", false, 0},
+        {"0x10", true, 0},
+    };
+    for (const auto& c : cases) {
+        if (c.ok) {
+            EXPECT_EQ(plv::parse_int(c.text), c.value) << c.text;
+        } else {
+            EXPECT_ANY_THROW(plv::parse_int(c.text)) << c.text;
+        }
+    }
+}
+
+TEST(DxfNumbers, ParseDoubleFollowsTheStandardConversionAndRejectsNonFinite) {
+    const struct {
+        const char* text;
+        bool ok;
+        double value;
+    } cases[] = {
+        {"12.5", true, 12.5},   {"  -0.25\r", true, -0.25}, {"1e3", true, 1000.0}, {"12.5abc", true, 12.5},
+        {"+5", true, 5.0},      {"0x10", true, 16.0},       {"1,5", true, 1.0},    {".5", true, 0.5},
+        {"-.5", true, -0.5},    {"\v2.5", true, 2.5},       {"1e", true, 1.0},     {"0e-400", true, 0.0},
+        {"1e-310", false, 0},   {"1e-400", false, 0},       {"1e400", false, 0},   {"-1e400", false, 0},
+        {"inf", false, 0},      {"-inf", false, 0},         {"nan", false, 0},     {"-nan", false, 0},
+        {"INFINITY", false, 0}, {"abc", false, 0},          {"", false, 0},        {"-", false, 0},
+        {".", false, 0},
+    };
+    for (const auto& c : cases) {
+        if (c.ok) {
+            EXPECT_EQ(plv::parse_double(c.text), c.value) << c.text;
+        } else {
+            EXPECT_ANY_THROW(plv::parse_double(c.text)) << c.text;
+        }
+    }
+}
+
+TEST(DxfNumbers, ParseDoubleMatchesStodOnDecimalText) {
+    std::mt19937 g(7);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> len(1, 25);
+    std::uniform_int_distribution<int> exp(-330, 330);
+    for (int n = 0; n < 20000; ++n) {
+        std::string s = (g() & 1) ? "-" : "";
+        const int digits = len(g);
+        const int point = (g() & 1) ? digits / 2 : -1;
+        for (int i = 0; i < digits; ++i) {
+            if (i == point) s += '.';
+            s += static_cast<char>('0' + digit(g));
+        }
+        if (g() % 3 == 0) {
+            s += 'e';
+            s += std::to_string(exp(g));
+        }
+        double expected = 0.0;
+        bool ok = true;
+        try {
+            expected = std::stod(s);
+        } catch (const std::out_of_range&) {
+            ok = false;
+        }
+        if (ok) {
+            EXPECT_EQ(plv::parse_double(s), expected) << s;
+        } else {
+            EXPECT_ANY_THROW(plv::parse_double(s)) << s;
+        }
+    }
+}
+
+// ---- Pairs and groups ---------------------------------------------------------
+
+TEST(DxfPairs, LinesAreTakenTwoByTwo) {
+    auto pairs = plv::parse_dxf_pairs("  0\nLINE\n 10abc\n 1.5 \r\nxyz\nlost\n 20\n2\n 11\n");
+    ASSERT_EQ(pairs.size(), 3u);  // the odd last line is dropped
+    EXPECT_EQ(pairs[0].code, 0);
+    EXPECT_EQ(pairs[0].value, "LINE");
+    EXPECT_EQ(pairs[1].code, 10);  // digits in front of letters
+    EXPECT_EQ(pairs[1].value, "1.5");
+    EXPECT_EQ(pairs[2].code, 20);  // the pair without a code is dropped, the next one still read
+    EXPECT_TRUE(plv::parse_dxf_pairs("").empty());
+    // A final line without a line feed still counts.
+    EXPECT_EQ(plv::parse_dxf_pairs("0\nEOF").size(), 1u);
+}
+
+TEST(DxfPairs, StrayBlankLineLosesEverythingAfterIt) {
+    const std::string first = dxf_text(line(0, 0, 10, 0));
+    const std::string rest = dxf_text(line(0, 0, 0, 10) + line(5, 5, 6, 6) + circle(0, 0, 5));
+    EXPECT_EQ(read(first + rest).open_chains.size(), 3u);
+    const auto shifted = read(first + "\n" + rest);
+    EXPECT_EQ(shifted.open_chains.size(), 1u);
+    EXPECT_TRUE(shifted.contours.empty());
+}
+
+TEST(DxfPairs, CrLfReadsLikeLf) {
+    std::string text = entities(line(1, 2, 3, 4) + circle(0, 0, 5));
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    const auto a = read(text);
+    const auto b = read(crlf);
+    ASSERT_EQ(b.open_chains.size(), 1u);
+    ASSERT_EQ(b.contours.size(), 1u);
+    EXPECT_EQ(a.open_chains[0][1].x, b.open_chains[0][1].x);
+    EXPECT_EQ(a.contours[0].area, b.contours[0].area);
+}
+
+TEST(DxfPairs, TypesAreCaseSensitiveAndSectionsAreNotTracked) {
+    Groups lower = line(0, 0, 1, 1);
+    lower[0].second = "line";
+    const Groups block = Groups{{0, "SECTION"}, {2, "BLOCKS"}, {0, "BLOCK"}, {2, "B"}, {10, "0"}, {20, "0"}} +
+                         line(5, 5, 9, 9) + Groups{{0, "ENDBLK"}, {0, "ENDSEC"}};
+    // Pairs before the first code 0 belong to no entity.
+    const std::string text = dxf_text(Groups{{10, "1"}, {20, "1"}} + lower + block) + entities(line(2, 2, 3, 3));
+    const auto g = read(text);
+    ASSERT_EQ(g.open_chains.size(), 2u);
+    EXPECT_EQ(g.open_chains[0][0].x, 5.0);  // the block's line, in block coordinates
+    EXPECT_EQ(g.open_chains[1][0].x, 2.0);
+}
+
+// ---- LINE ---------------------------------------------------------------------
+
+TEST(DxfLine, NeedsAllFourCodesAndTakesTheLastOfEach) {
+    Groups repeated = line(0, 0, 1, 1);
+    repeated.push_back({10, "7"});
+    Groups missing = line(0, 0, 1, 1);
+    missing.pop_back();
+    Groups with_nan = line(0, 0, 1, 1);
+    with_nan[2].second = "nan";
+    Groups with_inf = line(0, 0, 1, 1);
+    with_inf[5].second = "-inf";
+    Groups bad = line(0, 0, 1, 1);
+    bad[4].second = "x";
+    const auto g = read(entities(repeated + missing + with_nan + with_inf + bad + line(3, 3, 3, 3)));
+    ASSERT_EQ(g.open_chains.size(), 2u);
+    EXPECT_EQ(g.open_chains[0][0].x, 7.0);
+    // A line whose ends coincide is still a chain of two points.
+    ASSERT_EQ(g.open_chains[1].size(), 2u);
+    EXPECT_EQ(g.open_chains[1][0].x, g.open_chains[1][1].x);
+}
+
+// ---- ARC ----------------------------------------------------------------------
+
+TEST(DxfArc, SegmentCountsAndSweep) {
+    const struct {
+        double r;
+        const char* start;
+        const char* end;
+        double tol;
+        std::size_t points;
+        double sweep;
+    } cases[] = {
+        {100, "0", "90", 2.0, 80, 90},       // 79 segments
+        {100, "350", "10", 2.0, 19, 20},     // wraps past 360
+        {100, "0", "360", 2.0, 129, 360},    // full turn, capped at 128
+        {100, "30", "30", 2.0, 5, 0},        // no sweep: 4 segments of nothing
+        {1, "0", "90", 0.05, 17, 90},        // tolerance below 0.1 acts as 0.1
+        {1, "0", "90", 0.1, 17, 90},
+        {0.001, "0", "180", 2.0, 5, 180},    // at least 4 segments
+        {10, "725", "0", 2.0, 32, 355},    // two turns added: 725 -> 1080
+        {10, "0", "1000", 2.0, 89, 1000},    // the file may sweep more than a turn
+    };
+    for (const auto& c : cases) {
+        const auto g = read(entities(arc(5, -5, c.r, c.start, c.end)), c.tol);
+        ASSERT_EQ(g.open_chains.size(), 1u) << c.start << " " << c.end;
+        const auto& chain = g.open_chains[0];
+        EXPECT_EQ(chain.size(), c.points) << c.start << " " << c.end;
+        for (const auto& p : chain) EXPECT_NEAR(std::hypot(p.x - 5, p.y + 5), c.r, 1e-9);
+        const double start = std::fmod(std::stod(c.start), 360.0);
+        EXPECT_NEAR(angle_deg(chain.front(), 5, -5), start, 1e-6);
+        const double end = std::fmod(start + c.sweep, 360.0);
+        const double got_end = angle_deg(chain.back(), 5, -5);
+        EXPECT_NEAR(std::fmod(got_end - end + 720.0 + 180.0, 360.0) - 180.0, 0.0, 1e-6) << c.start;
+    }
+    // The 350 -> 10 arc runs counter-clockwise through 0 degrees.
+    const auto wrap = read(entities(arc(0, 0, 100, "350", "10"))).open_chains[0];
+    EXPECT_GT(wrap[wrap.size() / 2].x, 99.0);
+    // A full-turn arc's ends meet.
+    const auto full = read(entities(arc(0, 0, 100, "0", "360"))).open_chains[0];
+    EXPECT_LT(geom::point_distance(full.front(), full.back()), 1e-9);
+}
+
+TEST(DxfArc, BadArcsAreDroppedAndHugeAnglesEndQuickly) {
+    const auto dropped = read(entities(arc(0, 0, 0, "0", "90") + arc(0, 0, -1, "0", "90") +
+                                       arc(0, 0, 5, "inf", "0") + arc(0, 0, 5, "0", "nan") +
+                                       Groups{{0, "ARC"}, {10, "0"}, {20, "0"}, {40, "5"}, {50, "0"}}));
+    EXPECT_TRUE(dropped.open_chains.empty());
+
+    // Angles a billion turns apart: the end angle is moved in one step.
+    const auto far = read(entities(arc(0, 0, 10, "360000000000", "0") + arc(0, 0, 10, "1e300", "-1e300") +
+                                   arc(0, 0, 10, "1e17", "0")));
+    ASSERT_GE(far.open_chains.size(), 1u);
+    const auto& chain = far.open_chains[0];
+    EXPECT_GE(chain.size(), 5u);
+    EXPECT_NEAR(chain.front().x, 10.0, 1e-6);  // 360000000000 degrees is a whole number of turns
+    for (const auto& c : far.open_chains) EXPECT_LE(c.size(), 129u);
+}
+
+// ---- CIRCLE -------------------------------------------------------------------
+
+TEST(DxfCircle, SegmentCountsAndClosingPoint) {
+    const struct {
+        double r;
+        double tol;
+        std::size_t points;
+    } cases[] = {{1, 2.0, 25}, {1000, 2.0, 257}, {10, 2.0, 33}, {10, 0.01, 257}, {3, 0.05, 190}};
+    for (const auto& c : cases) {
+        const auto g = read(entities(circle(1, 2, c.r)), c.tol);
+        ASSERT_EQ(g.contours.size(), 1u);
+        const auto& ring = g.contours[0].ring;
+        EXPECT_EQ(ring.size(), c.points) << c.r;
+        EXPECT_EQ(ring.front().x, ring.back().x);
+        EXPECT_EQ(ring.front().y, ring.back().y);
+        EXPECT_EQ(ring.front().x, 1 + c.r);
+        const double n = static_cast<double>(c.points - 1);
+        EXPECT_NEAR(g.contours[0].area, 0.5 * n * c.r * c.r * std::sin(2 * 3.141592653589793 / n), 1e-6 * c.r * c.r);
+    }
+    EXPECT_TRUE(read(entities(circle(0, 0, 0) + circle(0, 0, -2))).contours.empty());
+}
+
+// ---- LWPOLYLINE ---------------------------------------------------------------
+
+TEST(DxfLwpolyline, OnlyClosedPolylinesWithAreaBecomeContours) {
+    const std::vector<std::pair<double, double>> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    Groups bulged = closed_lwpolyline(square);
+    bulged.insert(bulged.begin() + 5, {42, "1.0"});  // a bulge after the first vertex: ignored
+    Groups y_first{{0, "LWPOLYLINE"}, {70, "1"}, {20, "99"}};  // y before any x: ignored
+    y_first = y_first + Groups{{10, "0"}, {20, "0"}, {10, "4"}, {20, "0"}, {10, "4"}, {10, "0"}, {20, "3"}};
+    Groups bad_flags = closed_lwpolyline(square);
+    bad_flags[2].second = "closed";
+    const auto g = read(entities(closed_lwpolyline(square, 129) + closed_lwpolyline(square, 0) +
+                                 closed_lwpolyline({{0, 0}, {5, 5}}) + bulged + y_first +
+                                 closed_lwpolyline({{0, 0}, {5, 0}, {10, 0}}) + bad_flags +
+                                 closed_lwpolyline({{0, 0}, {5, 0}, {10, 0}, {10, 10}, {0, 10}})));
+    ASSERT_EQ(g.contours.size(), 4u);
+    EXPECT_EQ(g.contours[0].area, 100.0);
+    EXPECT_EQ(g.contours[0].ring.size(), 5u);  // closed
+    EXPECT_EQ(g.contours[1].area, 100.0);      // bulge read as a straight segment
+    // Vertex (4, 0) then (4, 0) pending x=4 with y 0, then (0, 3): a right triangle.
+    EXPECT_EQ(g.contours[2].area, 6.0);
+    EXPECT_EQ(g.contours[3].ring.size(), 5u);  // collinear (5, 0) removed
+    EXPECT_EQ(g.contours[3].area, 100.0);
+    EXPECT_TRUE(g.open_chains.empty());  // an open polyline is not a chain
+}
+
+// ---- SPLINE -------------------------------------------------------------------
+
+TEST(DxfSpline, ClampedUniformKnotsWhenTheFileHasTooFew) {
+    const std::vector<std::pair<double, double>> pts{{0, 0}, {10, 20}, {30, 20}, {40, 0}};
+    const auto none = read(entities(spline(pts, {})));
+    const auto few = read(entities(spline(pts, {"0", "5", "7"})));
+    const auto given = read(entities(spline(pts, {"0", "0", "0", "0", "1", "1", "1", "1"})));
+    ASSERT_EQ(none.open_chains.size(), 1u);
+    ASSERT_EQ(few.open_chains.size(), 1u);
+    ASSERT_EQ(given.open_chains.size(), 1u);
+    const auto& c = none.open_chains[0];
+    EXPECT_EQ(c.size(), 55u);  // control polygon 64.7 long, steps of 1.2: 54 segments
+    EXPECT_EQ(c.front().x, 0.0);
+    EXPECT_EQ(c.back().x, 40.0);  // exactly the last control point
+    EXPECT_EQ(c.back().y, 0.0);
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        EXPECT_EQ(c[i].x, few.open_chains[0][i].x);
+        EXPECT_EQ(c[i].y, given.open_chains[0][i].y);
+    }
+    // Bezier midpoint of this cubic: (0 + 3*10 + 3*30 + 40) / 8, (3*20 + 3*20) / 8.
+    EXPECT_NEAR(c[27].x, 20.0, 1e-9);
+    EXPECT_NEAR(c[27].y, 15.0, 1e-9);
+}
+
+TEST(DxfSpline, DegreeAndDegenerateCases) {
+    // Two control points with degree 3: p = 1, a straight segment.
+    const auto seg = read(entities(spline({{0, 0}, {100, 50}}, {}, 3)));
+    ASSERT_EQ(seg.open_chains.size(), 1u);
+    for (const auto& p : seg.open_chains[0]) EXPECT_NEAR(p.y, p.x / 2, 1e-9);
+    EXPECT_EQ(seg.open_chains[0].size(), 95u);  // 111.8 / 1.2 rounded up, plus one
+    // Degree 0 acts as 1: the control polygon itself.
+    const auto poly = read(entities(spline({{0, 0}, {10, 0}, {10, 10}}, {}, 0)));
+    ASSERT_EQ(poly.open_chains.size(), 1u);
+    for (const auto& p : poly.open_chains[0]) EXPECT_TRUE(p.y == 0.0 || p.x == 10.0);
+    // Coinciding control points: one retained sample, dropped; one point: dropped.
+    const auto same = read(entities(spline({{5, 5}, {5, 5}, {5, 5}, {5, 5}}, {}) + spline({{1, 1}}, {})));
+    EXPECT_TRUE(same.open_chains.empty());
+    // A bad knot drops the spline; the LINE after it is still read.
+    const auto bad = read(entities(spline({{0, 0}, {10, 20}, {30, 20}, {40, 0}}, {"0", "abc"}) + line(1, 1, 2, 2)));
+    ASSERT_EQ(bad.open_chains.size(), 1u);
+    EXPECT_EQ(bad.open_chains[0].size(), 2u);
+    // Knots that give no parameter range drop the spline.
+    EXPECT_TRUE(read(entities(spline({{0, 0}, {10, 20}, {30, 20}, {40, 0}},
+                                     {"1", "1", "1", "1", "1", "1", "1", "1"})))
+                    .open_chains.empty());
+}
+
+TEST(DxfSpline, DegreeIsBoundedSoHugeSplinesCannotStallALoad) {
+    std::vector<std::pair<double, double>> pts;
+    for (int i = 0; i < 3000; ++i) pts.push_back({i * 1.0, (i % 7) * 1.0});
+    // Effective degree 2999: dropped. Degree 25 with the same points: read.
+    EXPECT_TRUE(read(entities(spline(pts, {}, 100000))).open_chains.empty());
+    const auto ok = read(entities(spline(pts, {}, plv::kMaxSplineDegree)));
+    ASSERT_EQ(ok.open_chains.size(), 1u);
+    EXPECT_EQ(ok.open_chains[0].size(), 901u);
+    // A huge code 71 on a small spline is just min(degree, n - 1).
+    EXPECT_EQ(read(entities(spline({{0, 0}, {10, 20}, {30, 20}, {40, 0}}, {}, 99))).open_chains.size(), 1u);
+}
+
+TEST(DxfSpline, MatchesEzdxfOnARealDrawing) {
+    const auto g = plv::read_dxf_file(plv::test::data_dir() / "dxfp__splines.dxf", plv::DxfImportSettings{});
+    ASSERT_EQ(g.open_chains.size(), 2u);
+    std::ifstream in(plv::test::data_dir() / "dxfp__splines_points.tsv");
+    ASSERT_TRUE(in.is_open());
+    std::string row;
+    int checked = 0;
+    while (std::getline(in, row)) {
+        if (row.empty() || row[0] == '#') continue;
+        std::istringstream fields(row);
+        int k = 0;
+        double t = 0, x = 0, y = 0;
+        fields >> k >> t >> x >> y;
+        const auto& chain = g.open_chains[static_cast<std::size_t>(k)];
+        ASSERT_EQ(chain.size(), 901u);
+        // Rows are every 50th sample.
+        const std::size_t i = static_cast<std::size_t>(checked % 19) * 50;
+        EXPECT_NEAR(chain[i].x, x, 1e-6) << k << " t=" << t;
+        EXPECT_NEAR(chain[i].y, y, 1e-6) << k << " t=" << t;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 38);
+}
+
+TEST(DxfSpline, EvaluateBsplineEdgeCases) {
+    const std::vector<geom::Point> pts{{0, 0}, {10, 20}, {30, 20}, {40, 0}};
+    const std::vector<double> knots{0, 0, 0, 0, 1, 1, 1, 1};
+    EXPECT_EQ(plv::evaluate_bspline(0.5, {}, knots, 3).x, 0.0);
+    EXPECT_EQ(plv::evaluate_bspline(0.5, pts, knots, 0).x, 0.0);
+    EXPECT_EQ(plv::evaluate_bspline(0.5, {{7, 8}}, knots, 3).y, 8.0);
+    EXPECT_EQ(plv::evaluate_bspline(1.0, pts, knots, 3).x, 40.0);
+    EXPECT_EQ(plv::evaluate_bspline(5.0, pts, knots, 3).x, 40.0);
+    EXPECT_NEAR(plv::evaluate_bspline(0.5, pts, knots, 3).x, 20.0, 1e-12);
+    // Before the range: the first span, blending factors clamped to 0.
+    EXPECT_EQ(plv::evaluate_bspline(-1.0, pts, knots, 3).x, 0.0);
+    // Unsorted knots take the first matching span.
+    const std::vector<double> odd{0, 0, 0, 0, 0.7, 0.2, 1, 1, 1};
+    const auto p = plv::evaluate_bspline(0.3, {{0, 0}, {10, 20}, {30, 20}, {40, 0}, {50, 5}}, odd, 3);
+    EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+}
+
+// ---- Files --------------------------------------------------------------------
+
+TEST(DxfFile, MissingFileFailsAndEmptyFileGivesNothing) {
+    plv::test::TempDir dir;
+    const auto missing = dir.path() / "none.dxf";
+    try {
+        plv::read_dxf_file(missing, plv::DxfImportSettings{});
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open DXF: " + plv::path_to_utf8(missing));
+    }
+    const auto empty = plv::read_dxf_file(dir.write("empty.dxf", ""), plv::DxfImportSettings{});
+    EXPECT_TRUE(empty.open_chains.empty());
+    EXPECT_TRUE(empty.contours.empty());
+    const auto g = plv::read_dxf_file(dir.write("one.dxf", entities(circle(0, 0, 10))), plv::DxfImportSettings{});
+    EXPECT_EQ(g.contours.size(), 1u);
+}
