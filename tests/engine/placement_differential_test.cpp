@@ -1,0 +1,173 @@
+#include "engine/placement_geometry.hpp"
+#include "engine/positions.hpp"
+#include "engine/sheet_placement.hpp"
+#include "placement_jobs.hpp"
+#include "placement_reference.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+using plv::Placement;
+using plv::Polygon;
+using plv::testing::draw;
+using plv::testing::draw_int;
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool same_rings(const plv::Ring& a, const plv::Ring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!same_bits(a[i].x, b[i].x) || !same_bits(a[i].y, b[i].y)) return false;
+    }
+    return true;
+}
+
+// Empty when both layouts are the same placement for placement, bit for bit.
+std::string layout_difference(const plv::NestingResult& a, const plv::NestingResult& b) {
+    std::ostringstream out;
+    if (a.placements.size() != b.placements.size()) {
+        out << "placements " << a.placements.size() << " vs " << b.placements.size() << "; ";
+    }
+    if (a.unplaced.size() != b.unplaced.size()) {
+        out << "unplaced " << a.unplaced.size() << " vs " << b.unplaced.size() << "; ";
+    }
+    const std::size_t n = std::min(a.placements.size(), b.placements.size());
+    for (std::size_t i = 0; i < n && out.tellp() == 0; ++i) {
+        const Placement& p = a.placements[i];
+        const Placement& q = b.placements[i];
+        bool same = p.part_name == q.part_name && p.source == q.source &&
+                    p.sheet_index == q.sheet_index && p.copy_number == q.copy_number &&
+                    same_bits(p.x, q.x) && same_bits(p.y, q.y) && same_bits(p.angle, q.angle) &&
+                    same_bits(p.net_area, q.net_area) && same_rings(p.shape.outer, q.shape.outer) &&
+                    p.shape.holes.size() == q.shape.holes.size();
+        for (std::size_t h = 0; same && h < p.shape.holes.size(); ++h) {
+            same = same_rings(p.shape.holes[h], q.shape.holes[h]);
+        }
+        if (!same) {
+            out << "placement " << i << ": " << p.part_name << "#" << p.copy_number << " sheet "
+                << p.sheet_index << " at (" << p.x << ", " << p.y << ") angle " << p.angle
+                << " vs " << q.part_name << "#" << q.copy_number << " sheet " << q.sheet_index
+                << " at (" << q.x << ", " << q.y << ") angle " << q.angle;
+        }
+    }
+    for (std::size_t i = 0; i < std::min(a.unplaced.size(), b.unplaced.size()); ++i) {
+        if (a.unplaced[i].name != b.unplaced[i].name) out << "unplaced " << i << " differs; ";
+    }
+    return out.str();
+}
+
+// Some jobs start from sheets that already hold placements.
+void maybe_prefill(plv::testing::PlacementJob& job, std::mt19937& g) {
+    if (draw_int(g, 0, 3) != 0) return;
+    const int sheets = draw_int(g, 1, 2);
+    for (int s = 0; s < sheets; ++s) {
+        std::vector<Placement> sheet;
+        const Polygon block = plv::testing::rectangle(draw(g, 20, 80), draw(g, 20, 60));
+        const plv::BoundingBox b = geom::polygon_bounds(block);
+        for (double x = 0; x + b.max_x <= job.sheet.width * 0.5; x += b.max_x + job.options.spacing) {
+            sheet.push_back(plv::testing::placed_at(block, x, 0, s, "array"));
+        }
+        job.prefilled.push_back(sheet);
+    }
+}
+
+TEST(PlacementDifferential, FastLayoutsEqualTheReferenceAndKeepTheSpacing) {
+    int jobs = 0;
+    int placed = 0;
+    for (std::uint32_t seed = 1; seed <= 120; ++seed) {
+        plv::testing::PlacementJob job;
+        plv::testing::make_small_job(job, seed);
+        std::mt19937 g(seed * 7919u);
+        maybe_prefill(job, g);
+        const int solver = draw_int(g, 0, 5);
+        if (solver == 4) job.options.solver = plv::Solver::gpu;
+        if (solver == 5) job.options.solver = plv::Solver::dual_gpu;
+        const plv::NestingResult fast =
+            plv::place_items_on_sheets(job.sheet, job.items, job.options, job.prefilled);
+        const plv::NestingResult ref =
+            plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, job.prefilled);
+        ASSERT_EQ(layout_difference(fast, ref), "") << job.name;
+        // Prefilled placements were not placed under the job's spacing rule.
+        if (job.prefilled.empty()) {
+            EXPECT_TRUE(plv::find_spacing_violations(fast, job.options.spacing).empty()) << job.name;
+        }
+        ++jobs;
+        placed += static_cast<int>(fast.placements.size());
+    }
+    EXPECT_GT(placed, jobs * 3);
+}
+
+TEST(PlacementDifferential, RandomSolverLayoutsKeepTheSpacing) {
+    for (std::uint32_t seed = 100; seed < 110; ++seed) {
+        plv::testing::PlacementJob job;
+        plv::testing::make_small_job(job, seed);
+        job.options.solver = plv::Solver::random;
+        const plv::NestingResult r = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
+        EXPECT_EQ(layout_difference(r, plv::reference::place_items_on_sheets(job.sheet, job.items,
+                                                                             job.options, {})),
+                  "");
+        EXPECT_TRUE(plv::find_spacing_violations(r, job.options.spacing).empty()) << job.name;
+    }
+}
+
+// The pair rule of the free test against the geometry library, on shapes
+// moved to positions where the answer is close: touching, at the spacing
+// within rounding, inside holes, around each other.
+TEST(PlacementDifferential, PairRuleEqualsTheGeometryLibrary) {
+    std::mt19937 g(2024);
+    int conflicts = 0;
+    int clear = 0;
+    for (int round = 0; round < 400; ++round) {
+        const plv::Part pa = plv::testing::random_part(g, draw(g, 10, 80), 0, true);
+        const plv::Part pb = plv::testing::random_part(g, draw(g, 10, 80), 1, true);
+        const Polygon a = geom::rotate_polygon(pa.shape, draw_int(g, 0, 7) * 45.0);
+        const Polygon b = geom::translate_polygon(pb.shape, draw(g, 0, 100), draw(g, 0, 100));
+        const plv::detail::ShapeGeometry ga = plv::detail::build_shape_geometry(a);
+        const plv::detail::ShapeGeometry gb = plv::detail::build_shape_geometry(b);
+        const plv::BoundingBox bb = geom::polygon_bounds(b);
+        const plv::BoundingBox ab = geom::polygon_bounds(a);
+        for (const double spacing : {0.0, 5.0, 2.0000001}) {
+            for (int k = 0; k < 12; ++k) {
+                double dx = 0, dy = 0;
+                const int how = draw_int(g, 0, 3);
+                if (how == 0) {
+                    // Anywhere around b.
+                    dx = draw(g, bb.min_x - ab.max_x - 10, bb.max_x + 10);
+                    dy = draw(g, bb.min_y - ab.max_y - 10, bb.max_y + 10);
+                } else if (how == 1) {
+                    // Right of b at about the spacing.
+                    dx = bb.max_x + spacing + draw(g, -2e-6, 2e-6) * draw_int(g, 0, 1);
+                    dy = draw(g, bb.min_y - ab.max_y, bb.max_y);
+                } else if (how == 2) {
+                    // Above b at about the spacing.
+                    dx = draw(g, bb.min_x - ab.max_x, bb.max_x);
+                    dy = bb.max_y + spacing + draw(g, -2e-6, 2e-6) * draw_int(g, 0, 1);
+                } else {
+                    // Centred on b: inside holes or around it.
+                    dx = (bb.min_x + bb.max_x) * 0.5 - ab.max_x * 0.5 + draw(g, -3, 3);
+                    dy = (bb.min_y + bb.max_y) * 0.5 - ab.max_y * 0.5 + draw(g, -3, 3);
+                }
+                plv::BoundingBox moved_box;
+                moved_box.min_x = ab.min_x + dx;
+                moved_box.min_y = ab.min_y + dy;
+                moved_box.max_x = ab.max_x + dx;
+                moved_box.max_y = ab.max_y + dy;
+                const Polygon moved = geom::translate_polygon(a, dx, dy);
+                if (!moved_box.overlaps(bb, spacing)) continue;
+                const bool want = plv::detail::shapes_conflict_reference(moved, b, spacing);
+                const bool got = plv::detail::shapes_conflict(ga, a, dx, dy, moved_box, gb, b, bb, spacing);
+                ASSERT_EQ(got, want) << "round " << round << " spacing " << spacing << " at (" << dx
+                                     << ", " << dy << ")";
+                (want ? conflicts : clear) += 1;
+            }
+        }
+    }
+    EXPECT_GT(conflicts, 500);
+    EXPECT_GT(clear, 500);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+// The placement algorithms in their plain form, kept as the oracle for the
+// fast engine code: every position is built, moved, copied and tested, with
+// a linear duplicate scan and a full sort before the pick.
+
+#include "engine/model.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace plv::reference {
+
+bool is_position_free(const Polygon& shape, const std::vector<Placement>& placed, double spacing);
+
+std::vector<Point> sample_ring_points(const Ring& ring, std::size_t count);
+
+std::vector<Point> candidate_positions(const std::vector<Placement>& placed, const Polygon& shape,
+                                       double spacing, bool extra_positions);
+
+bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
+                    const std::vector<Placement>& placed, std::int32_t sheet_index,
+                    const IterativeNestingOptions& options, Placement& out);
+
+// Solver random goes through the engine's random placer; the GPU solvers
+// place as the CPU one does without a device.
+NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<NestingItem>& items,
+                                    const IterativeNestingOptions& options,
+                                    std::vector<std::vector<Placement>> prefilled);
+
+}  // namespace plv::reference
