@@ -137,6 +137,7 @@ PanelLayout compute_layout(int client_width, int client_height, int parts_list_h
         ControlPlacement c;
         c.id = id;
         c.visibility = Visibility::hide;
+        c.moves = false;
         out.controls.push_back(c);
     }
     for (const ToolRow& row : kToolRows) {

@@ -57,6 +57,7 @@ struct ControlPlacement {
     int id = 0;
     Rect rect;
     Visibility visibility = Visibility::keep;
+    bool moves = true;  // false for the always-hidden controls, never placed
 };
 
 struct PanelLayout {

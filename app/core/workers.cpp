@@ -60,10 +60,15 @@ WorkerTracker& worker_tracker() {
     return *tracker;
 }
 
-bool GpuReleaseGate::try_release() {
-    if (released_) return true;
+bool GpuReleaseGate::request() {
+    pending_ = true;
+    return retry();
+}
+
+bool GpuReleaseGate::retry() {
+    if (!pending_) return true;
     if (tracker_.live(WorkerKind::run) != 0) return false;
-    released_ = true;
+    pending_ = false;
     if (release_) release_();
     return true;
 }
@@ -80,7 +85,7 @@ bool finish_workers(const WorkerTracker& tracker, GpuReleaseGate& gpu,
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
         idle = tracker.wait_idle_for(std::min(slice, left));
     }
-    gpu.try_release();
+    gpu.retry();
     return idle;
 }
 

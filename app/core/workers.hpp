@@ -59,27 +59,31 @@ private:
 WorkerTracker& worker_tracker();
 
 // Release of the GPU accelerator at shutdown: only while no run thread is
-// live, because a run may be evaluating on it. At window destruction it is
-// tried once; when a run was live, it is tried again after the bounded wait
-// for the workers, and skipped for good when the run still has not ended.
+// live, because a run may be evaluating on it. Asked for when the main
+// window is destroyed; when a run is live then, the release waits until the
+// bounded wait for the workers is over, and is skipped for good when the run
+// still has not ended.
 class GpuReleaseGate {
 public:
     GpuReleaseGate(const WorkerTracker& tracker, std::function<void()> release)
         : tracker_(tracker), release_(std::move(release)) {}
 
-    // True when the accelerator was released (now or before).
-    bool try_release();
-    bool released() const { return released_; }
+    // Releases now when no run is live, else leaves the release pending.
+    // True when it was done.
+    bool request();
+    // Does a pending release once no run is live; true when none is left.
+    bool retry();
+    bool pending() const { return pending_; }
 
 private:
     const WorkerTracker& tracker_;
     std::function<void()> release_;
-    bool released_ = false;
+    bool pending_ = false;
 };
 
 // The end of the process after the message loop: waits up to timeout for
 // the workers, giving `pump` a turn every slice (the shell services messages
-// sent to its remaining windows there), then retries the GPU release. True
+// sent to its remaining windows there), then retries a pending GPU release. True
 // when every worker has ended, so process-wide state may be destroyed;
 // false means the caller must leave without running static destructors.
 bool finish_workers(const WorkerTracker& tracker, GpuReleaseGate& gpu,

@@ -39,12 +39,14 @@ TEST(Shutdown, WaitsForAWorkerThatEndsInTime) {
     });
     worker.detach();
     // At window destruction the run is live: no release yet.
-    EXPECT_FALSE(gpu.try_release());
+    EXPECT_FALSE(gpu.request());
+    EXPECT_TRUE(gpu.pending());
+    EXPECT_EQ(releases, 0);
     int pumps = 0;
     EXPECT_TRUE(app::finish_workers(tracker, gpu, 5000ms, 10ms, [&] { ++pumps; }));
     EXPECT_GE(pumps, 1);
     EXPECT_EQ(releases, 1);
-    EXPECT_TRUE(gpu.try_release());
+    EXPECT_TRUE(gpu.retry());
     EXPECT_EQ(releases, 1);
 }
 
@@ -57,12 +59,13 @@ TEST(Shutdown, GivesUpOnAWorkerThatOutlivesTheWait) {
     std::thread([ticket = tracker.begin(app::WorkerKind::run)]() mutable {
         while (!let_go) std::this_thread::sleep_for(1ms);
     }).detach();
+    EXPECT_FALSE(gpu.request());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(app::finish_workers(tracker, gpu, 100ms, 20ms, {}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     // The accelerator stays untouched while the run may be using it.
     EXPECT_EQ(releases, 0);
-    EXPECT_FALSE(gpu.released());
+    EXPECT_TRUE(gpu.pending());
     let_go = true;
     EXPECT_TRUE(tracker.wait_idle_for(5s));
 }
@@ -72,10 +75,12 @@ TEST(Shutdown, PreviewsAloneDoNotHoldTheGpuBack) {
     int releases = 0;
     app::GpuReleaseGate gpu(tracker, [&] { ++releases; });
     auto preview = tracker.begin(app::WorkerKind::preview);
-    EXPECT_TRUE(gpu.try_release());
+    EXPECT_TRUE(gpu.request());
     EXPECT_EQ(releases, 1);
     EXPECT_FALSE(app::finish_workers(tracker, gpu, 0ms, 10ms, {}));
     EXPECT_EQ(releases, 1);
+    // Nothing pending: finishing asks for no second release.
+    EXPECT_FALSE(gpu.pending());
 }
 
 TEST(GuiState, ProcessWideRecordStartsEmpty) {
