@@ -8,10 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <string>
-#include <unordered_map>
 
 namespace plv {
 namespace {
@@ -31,47 +29,104 @@ struct CellKey {
     bool operator==(const CellKey& o) const { return x == o.x && y == o.y; }
 };
 
-struct CellHash {
-    std::size_t operator()(const CellKey& k) const {
-        std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ULL;
-        h ^= static_cast<std::uint64_t>(k.y) + 0x632BE59BD9B4E019ULL + (h << 6) + (h >> 2);
-        h ^= h >> 31;
-        return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
-    }
-};
+std::uint64_t cell_hash(const CellKey& k) {
+    std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ULL;
+    h ^= static_cast<std::uint64_t>(k.y) + 0x632BE59BD9B4E019ULL + (h << 6) + (h >> 2);
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return h ^ (h >> 29);
+}
 
+// Chain ends by grid cell, built once: an open-addressing table from cell to
+// a slice of one id array. Chains that are no longer pending are dropped from
+// a slice when it is next read.
 class EndGrid {
 public:
-    explicit EndGrid(double cell) : cell_(cell) {}
-
-    void insert(const geom::Point& p, std::uint32_t id) {
-        CellKey k;
-        if (cell_of(p, k)) {
-            cells_[k].push_back(id);
-        } else {
-            loose_.push_back(id);
+    EndGrid(const std::vector<geom::Ring>& chains, double cell_size) : cell_(cell_size) {
+        std::size_t ends = 0;
+        for (const auto& c : chains) ends += c.empty() ? 0 : 2;
+        std::size_t cap = 16;
+        while (cap < 2 * ends) cap *= 2;
+        mask_ = cap - 1;
+        slots_.assign(cap, Slot{});
+        // Count per cell, then lay the cells out one after another.
+        std::vector<std::uint32_t> cell_of_end;
+        cell_of_end.reserve(ends);
+        for (const auto& c : chains) {
+            if (c.empty()) continue;
+            for (const geom::Point* p : {&c.front(), &c.back()}) {
+                CellKey k;
+                if (!key_of(*p, k)) {
+                    cell_of_end.push_back(kLoose);
+                    continue;
+                }
+                const std::uint32_t cell = find_or_add(k);
+                ++cells_[cell].count;
+                cell_of_end.push_back(cell);
+            }
+        }
+        std::uint32_t offset = 0;
+        for (Cell& c : cells_) {
+            c.start = offset;
+            offset += c.count;
+            c.count = 0;
+        }
+        ids_.resize(offset);
+        std::size_t e = 0;
+        for (std::size_t i = 0; i < chains.size(); ++i) {
+            if (chains[i].empty()) continue;
+            for (int end = 0; end < 2; ++end) {
+                const std::uint32_t cell = cell_of_end[e++];
+                if (cell == kLoose) {
+                    loose_.push_back(static_cast<std::uint32_t>(i));
+                } else {
+                    Cell& c = cells_[cell];
+                    ids_[c.start + c.count++] = static_cast<std::uint32_t>(i);
+                }
+            }
         }
     }
 
-    // Calls visit for every chain with an end that may lie near p, dropping
-    // entries of chains no longer pending on the way. False when p has no
-    // cell (not finite, or too far out): the caller must then look at all.
+    // Calls visit for every pending chain with an end that may lie near p.
+    // False when p has no cell (not finite, or too far out): the caller must
+    // then look at every chain.
     template <class Visit>
-    bool visit_near(const geom::Point& p, const std::vector<char>& pending, Visit visit) {
+    bool visit_near(const geom::Point& p, const std::vector<char>& pending, Visit& visit) {
         CellKey k;
-        if (!cell_of(p, k)) return false;
+        if (!key_of(p, k)) return false;
         for (std::int64_t dx = -1; dx <= 1; ++dx) {
             for (std::int64_t dy = -1; dy <= 1; ++dy) {
-                auto it = cells_.find(CellKey{k.x + dx, k.y + dy});
-                if (it != cells_.end()) visit_list(it->second, pending, visit);
+                const std::uint32_t cell = find(CellKey{k.x + dx, k.y + dy});
+                if (cell == kLoose) continue;
+                Cell& c = cells_[cell];
+                std::uint32_t kept = 0;
+                for (std::uint32_t i = 0; i < c.count; ++i) {
+                    const std::uint32_t id = ids_[c.start + i];
+                    if (!pending[id]) continue;
+                    ids_[c.start + kept++] = id;
+                    visit(id);
+                }
+                c.count = kept;
             }
         }
-        visit_list(loose_, pending, visit);
+        for (std::uint32_t id : loose_) {
+            if (pending[id]) visit(id);
+        }
         return true;
     }
 
 private:
-    bool cell_of(const geom::Point& p, CellKey& k) const {
+    static constexpr std::uint32_t kLoose = 0xFFFFFFFFu;
+    struct Slot {
+        CellKey key{0, 0};
+        std::uint32_t cell = kLoose;
+    };
+    struct Cell {
+        std::uint32_t start = 0;
+        std::uint32_t count = 0;
+    };
+
+    bool key_of(const geom::Point& p, CellKey& k) const {
         const double fx = std::floor(p.x / cell_);
         const double fy = std::floor(p.y / cell_);
         constexpr double kRange = 1e15;
@@ -80,28 +135,79 @@ private:
         return true;
     }
 
-    template <class Visit>
-    static void visit_list(std::vector<std::uint32_t>& ids, const std::vector<char>& pending, Visit& visit) {
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            const std::uint32_t id = ids[i];
-            if (!pending[id]) continue;
-            ids[kept++] = id;
-            visit(id);
+    std::uint32_t find(const CellKey& k) const {
+        for (std::size_t i = cell_hash(k) & mask_;; i = (i + 1) & mask_) {
+            const Slot& s = slots_[i];
+            if (s.cell == kLoose) return kLoose;
+            if (s.key == k) return s.cell;
         }
-        ids.resize(kept);
+    }
+
+    std::uint32_t find_or_add(const CellKey& k) {
+        for (std::size_t i = cell_hash(k) & mask_;; i = (i + 1) & mask_) {
+            Slot& s = slots_[i];
+            if (s.cell == kLoose) {
+                s.key = k;
+                s.cell = static_cast<std::uint32_t>(cells_.size());
+                cells_.push_back(Cell{});
+                return s.cell;
+            }
+            if (s.key == k) return s.cell;
+        }
     }
 
     double cell_;
-    std::unordered_map<CellKey, std::vector<std::uint32_t>, CellHash> cells_;
+    std::size_t mask_ = 0;
+    std::vector<Slot> slots_;
+    std::vector<Cell> cells_;
+    std::vector<std::uint32_t> ids_;
     std::vector<std::uint32_t> loose_;
+};
+
+// The chain being built: points put in front are kept reversed in one
+// vector, the rest in another, so joins at either end cost only the points
+// they add. Both vectors are reused from chain to chain.
+class GrowingChain {
+public:
+    void reset(const geom::Ring& first) {
+        front_.clear();
+        back_.assign(first.begin(), first.end());
+        skip_ = 0;
+    }
+    const geom::Point& first() const { return front_.empty() ? back_[skip_] : front_.back(); }
+    const geom::Point& last() const { return back_.size() > skip_ ? back_.back() : front_.front(); }
+    template <class It>
+    void append(It b, It e) {
+        back_.insert(back_.end(), b, e);
+    }
+    void drop_first() {
+        if (!front_.empty()) {
+            front_.pop_back();
+        } else {
+            ++skip_;
+        }
+    }
+    // Puts the range in front, keeping its order.
+    template <class It>
+    void prepend(It b, It e) {
+        while (e != b) front_.push_back(*--e);
+    }
+    void copy_to(geom::Ring& out) const {
+        out.assign(front_.rbegin(), front_.rend());
+        out.insert(out.end(), back_.begin() + static_cast<std::ptrdiff_t>(skip_), back_.end());
+    }
+
+private:
+    std::vector<geom::Point> front_;  // reversed
+    std::vector<geom::Point> back_;
+    std::size_t skip_ = 0;  // points dropped from the start of back_
 };
 
 bool within(const geom::Point& a, const geom::Point& b, double tol) { return geom::point_distance(a, b) <= tol; }
 
 // A finished chain becomes a contour when its ends meet, or nearly meet for
 // its size; its last point is replaced by its first.
-bool close_chain(geom::Ring chain, double tol, Contour& contour) {
+bool close_chain(geom::Ring& chain, double tol, Contour& contour) {
     if (chain.size() < 4) return false;
     const double gap = geom::point_distance(chain.front(), chain.back());
     bool closable = gap <= tol;
@@ -249,20 +355,17 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
     const std::size_t n = chains.size();
     std::vector<Contour> contours;
     std::vector<char> pending(n, 0);
-    EndGrid grid(2.0 * tol);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (chains[i].empty()) continue;
-        pending[i] = 1;
-        grid.insert(chains[i].front(), static_cast<std::uint32_t>(i));
-        grid.insert(chains[i].back(), static_cast<std::uint32_t>(i));
-    }
+    for (std::size_t i = 0; i < n; ++i) pending[i] = chains[i].empty() ? 0 : 1;
+    EndGrid grid(chains, 2.0 * tol);
+    GrowingChain cur;
+    geom::Ring finished;
 
     std::size_t first_pending = 0;
     for (;;) {
         while (first_pending < n && !pending[first_pending]) ++first_pending;
         if (first_pending == n) break;
         pending[first_pending] = 0;
-        std::deque<geom::Point> cur(chains[first_pending].begin(), chains[first_pending].end());
+        cur.reset(chains[first_pending]);
 
         for (;;) {
             std::size_t best = n;
@@ -271,13 +374,13 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
                 if (id >= best || !pending[id]) return;
                 const geom::Ring& c = chains[id];
                 int test = 0;
-                if (within(cur.back(), c.front(), tol)) {
+                if (within(cur.last(), c.front(), tol)) {
                     test = 1;
-                } else if (within(cur.back(), c.back(), tol)) {
+                } else if (within(cur.last(), c.back(), tol)) {
                     test = 2;
-                } else if (within(cur.front(), c.back(), tol)) {
+                } else if (within(cur.first(), c.back(), tol)) {
                     test = 3;
-                } else if (within(cur.front(), c.front(), tol)) {
+                } else if (within(cur.first(), c.front(), tol)) {
                     test = 4;
                 }
                 if (test != 0) {
@@ -285,8 +388,8 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
                     best_test = test;
                 }
             };
-            const bool near_last = grid.visit_near(cur.back(), pending, consider);
-            const bool near_first = near_last && grid.visit_near(cur.front(), pending, consider);
+            const bool near_last = grid.visit_near(cur.last(), pending, consider);
+            const bool near_first = near_last && grid.visit_near(cur.first(), pending, consider);
             if (!near_first) {
                 for (std::size_t id = 0; id < n && id < best; ++id) consider(static_cast<std::uint32_t>(id));
             }
@@ -295,21 +398,22 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
             const geom::Ring& c = chains[best];
             pending[best] = 0;
             switch (best_test) {
-                case 1: cur.insert(cur.end(), c.begin() + 1, c.end()); break;
-                case 2: cur.insert(cur.end(), c.rbegin() + 1, c.rend()); break;
+                case 1: cur.append(c.begin() + 1, c.end()); break;
+                case 2: cur.append(c.rbegin() + 1, c.rend()); break;
                 case 3:
-                    cur.pop_front();
-                    cur.insert(cur.begin(), c.begin(), c.end());
+                    cur.drop_first();
+                    cur.prepend(c.begin(), c.end());
                     break;
                 default:
-                    cur.pop_front();
-                    cur.insert(cur.begin(), c.rbegin(), c.rend());
+                    cur.drop_first();
+                    cur.prepend(c.rbegin(), c.rend());
                     break;
             }
         }
 
+        cur.copy_to(finished);
         Contour contour;
-        if (close_chain(geom::Ring(cur.begin(), cur.end()), tol, contour)) contours.push_back(std::move(contour));
+        if (close_chain(finished, tol, contour)) contours.push_back(std::move(contour));
     }
     return contours;
 }
