@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -360,6 +361,43 @@ TEST_F(FakeOpenClTest, FailedBufferReleasesTheOthersAndUnlocksTheDevice) {
         std::_Exit(1);
     }
     EXPECT_TRUE(other.get()[0].valid);
+}
+
+// The main window may release the accelerator while a run still evaluates:
+// the release waits for the evaluation, which ends with its buffers freed
+// before any context goes, and later evaluations find no device.
+TEST_F(FakeOpenClTest, ReleaseWaitsForAnEvaluationInProgress) {
+    one_gpu();
+    ASSERT_TRUE(gpu().initialize());
+    fake().read_back = {1, 1, 1, 1, 1, 1};
+
+    std::promise<void> inside;
+    std::promise<void> go_on;
+    std::shared_future<void> go_on_signal = go_on.get_future().share();
+    fake().on_finish = [&] {
+        inside.set_value();
+        go_on_signal.wait();
+    };
+    const Job job(1);
+    auto evaluation = std::async(std::launch::async, [&] { return job.run(); });
+    inside.get_future().wait();
+
+    std::atomic<bool> released{false};
+    auto release = std::async(std::launch::async, [&] {
+        gpu().release();
+        released = true;
+    });
+    EXPECT_EQ(release.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    EXPECT_FALSE(released);
+
+    go_on.set_value();
+    EXPECT_TRUE(evaluation.get()[0].valid);
+    release.get();
+    EXPECT_TRUE(released);
+    EXPECT_EQ(fake().most_mems_live_at_context_release, 0);
+    EXPECT_TRUE(fake().live.empty());
+    fake().on_finish = nullptr;
+    EXPECT_TRUE(all_invalid(job.run()));
 }
 
 struct LaunchCase {

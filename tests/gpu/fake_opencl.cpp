@@ -226,6 +226,7 @@ cl_int PLV_CL_API_CALL EnqueueReadBuffer(cl_command_queue, cl_mem mem, cl_bool, 
 
 cl_int PLV_CL_API_CALL Finish(cl_command_queue) {
     count("clFinish");
+    if (g_state.on_finish) g_state.on_finish();
     return success;
 }
 
@@ -247,6 +248,8 @@ cl_int PLV_CL_API_CALL ReleaseCommandQueue(cl_command_queue q) {
 }
 cl_int PLV_CL_API_CALL ReleaseContext(cl_context c) {
     count("clReleaseContext");
+    g_state.most_mems_live_at_context_release =
+        std::max(g_state.most_mems_live_at_context_release, live_count("mem"));
     return release_handle(c, "context");
 }
 

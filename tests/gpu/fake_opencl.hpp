@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -48,6 +49,7 @@ struct State {
     int failing_launches = 0;  // this many launches fail before one succeeds
     int fail_buffer_call = -1;  // index of the clCreateBuffer call that fails
     std::vector<float> read_back;  // what a read copies out (as far as it goes)
+    std::function<void()> on_finish;  // runs inside clFinish
 
     // Record.
     int opens = 0;
@@ -62,6 +64,7 @@ struct State {
     std::vector<Launch> launches;
     std::map<unsigned, std::vector<unsigned char>> kernel_args;
     int reads = 0;
+    int most_mems_live_at_context_release = 0;
     std::size_t last_program_length = 0;
     std::string last_program_text;
     std::string last_build_options;
