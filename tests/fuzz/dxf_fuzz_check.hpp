@@ -28,7 +28,7 @@ inline std::string check_dxf_input(std::string_view text) {
         }
         const auto parts = parts_from_geometry(geometry, "fuzz.dxf", settings);
         for (const Part& part : parts) {
-            if (part.shape.outer.size() < 4) return "part outline with fewer than four points";
+            if (part.shape.outer.size() < 3) return "part outline with fewer than three points";
             if (!(part.shape.net_area() >= settings.min_area)) return "part below the minimum area";
             for (const auto* ring : geom::polygon_rings(part.shape)) {
                 for (const auto& p : *ring) {
