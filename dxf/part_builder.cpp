@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -434,22 +435,27 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
     const std::size_t n = items.size();
     std::vector<std::int32_t> parent(n, -1);
     BoxGrid grid(items);
+    std::vector<std::uint32_t> candidates;
     for (std::size_t i = 0; i < n; ++i) {
         if (!items[i].box_finite) continue;
         const double area_i = items[i].contour->area;
-        double best = std::numeric_limits<double>::infinity();
-        std::size_t best_j = n;
+        candidates.clear();
         grid.visit_holding(geom::Point{items[i].box.min_x, items[i].box.min_y}, [&](std::uint32_t j) {
             const Classified& cj = items[j];
-            const double area_j = cj.contour->area;
-            // Smallest area wins, and the first in the list among equals.
-            if (j == i || !(area_j > area_i)) return;
-            if (!(area_j < best || (area_j == best && j < best_j))) return;
-            if (!cj.box_finite || !box_within(items[i].box, cj.box)) return;
-            if (!ring_holds(cj.contour->ring, items[i].contour->ring)) return;
-            best = area_j;
-            best_j = j;
+            if (j != i && cj.contour->area > area_i && cj.box_finite && box_within(items[i].box, cj.box)) {
+                candidates.push_back(j);
+            }
         });
+        // The list runs by falling area, so the candidate of smallest area
+        // comes last; among equal areas the first in the list wins. Test the
+        // outlines from the smallest area up and stop once an area is done.
+        // (The indices are distinct: any sort gives the same order.)
+        std::sort(candidates.begin(), candidates.end(), std::greater<>());
+        std::size_t best_j = n;
+        for (std::uint32_t j : candidates) {
+            if (best_j != n && items[j].contour->area != items[best_j].contour->area) break;
+            if (ring_holds(items[j].contour->ring, items[i].contour->ring)) best_j = j;
+        }
         if (best_j != n) parent[i] = static_cast<std::int32_t>(best_j);
     }
 
