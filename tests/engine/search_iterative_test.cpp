@@ -1,6 +1,7 @@
 #include "engine/iterative_search.hpp"
 #include "engine/perf_log.hpp"
 #include "engine/positions.hpp"
+#include "gpu/gpu_accelerator.hpp"
 #include "search_fixtures.hpp"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,25 @@ TEST(SearchIterative, CallbackAnsweringFalseStops) {
     EXPECT_EQ(read_lines(path),
               "iteration,solver,gpu_name,total_ms,placement_ms,positions_evaluated,"
               "collision_tests,parts_placed\n");
+    std::filesystem::remove(path);
+}
+
+TEST(SearchIterative, GpuRecordsNameTheFirstDevice) {
+    const auto parts = mixed_job(1);
+    plv::PerfLog log;
+    const std::string path = temp_csv("gpu");
+    log.configure(path);
+    plv::IterativeNestingOptions o = small_search(2, 1, 1);
+    o.solver = plv::Solver::dual_gpu;
+    o.perf_log = &log;
+    plv::nest_parts_iterative(plv::Sheet{}, parts, o);
+    // Without a device the placement falls back to the CPU and the name is
+    // empty.
+    const std::string name = plv::GpuAccelerator::instance().device_name(0);
+    EXPECT_EQ(read_lines(path),
+              "iteration,solver,gpu_name,total_ms,placement_ms,positions_evaluated,"
+              "collision_tests,parts_placed\n1,dual-gpu," +
+                  name + ",0.00,0.00,0,0,5\n2,dual-gpu," + name + ",0.00,0.00,0,0,5\n");
     std::filesystem::remove(path);
 }
 
