@@ -105,7 +105,8 @@ namespace detail {
 bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
                const std::vector<Placement>& placed, const SheetState& state,
                std::int32_t sheet_index, const IterativeNestingOptions& options,
-               RotationCache& cache, Workspace& ws, Placement& out) {
+               RotationCache& cache, Workspace& ws, const std::vector<PositionMemo*>* memos,
+               Placement& out) {
     if (item.part == nullptr || angles.empty()) return false;
     const Part& part = *item.part;
     const double spacing = options.spacing;
@@ -117,8 +118,22 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
     for (const double angle : angles) shapes.push_back(&cache.get(part, angle));
 
     coordinate_lists(state, spacing, ws.xs, ws.ys);
+    // Positions whose box lies inside the sheet box share the union box and
+    // so the first five keys, the smallest any position can have (every key
+    // grows with the union box): they come first, ordered by y, x and angle.
+    // The rest are ranked by all seven keys.
+    double inner_keys[7] = {0, 0, 0, 0, 0, 0, 0};
+    if (has_box) {
+        inner_keys[3] = sheet_box.height();
+        inner_keys[4] = sheet_box.width();
+        inner_keys[2] = inner_keys[4] * inner_keys[3];
+        blend_keys(inner_keys[2], inner_keys[3], inner_keys[4], options, inner_keys[0],
+                   inner_keys[1]);
+    }
     std::vector<RankedPosition>& ranked = ws.ranked;
+    std::vector<RankedPosition>& inner = ws.inner;
     ranked.clear();
+    inner.clear();
     bool any_nan = false;
     for (std::size_t a = 0; a < shapes.size(); ++a) {
         const RotatedShape& r = *shapes[a];
@@ -127,33 +142,53 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             const Point p = ws.positions[i];
             const BoundingBox b = moved_box(r.box, p.x, p.y);
             if (!box_inside_sheet(b, sheet)) continue;
+            const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
+            if (known == PositionMemo::kConflict) continue;
+            RankedPosition e;
+            e.clear_of = known;
+            e.px = p.x;
+            e.py = p.y;
+            e.angle = static_cast<std::uint32_t>(a);
+            e.index = static_cast<std::uint32_t>(i);
+            e.keys[5] = b.min_y;
+            e.keys[6] = b.min_x;
+            if (has_box && b.min_x >= sheet_box.min_x && b.min_y >= sheet_box.min_y &&
+                b.max_x <= sheet_box.max_x && b.max_y <= sheet_box.max_y) {
+                for (int k = 0; k < 5; ++k) e.keys[k] = inner_keys[k];
+                inner.push_back(e);
+                continue;
+            }
             BoundingBox u = b;
             if (has_box) widen(u, sheet_box);
-            RankedPosition e;
             const double w = u.width();
             const double h = u.height();
             e.keys[2] = w * h;
             e.keys[3] = h;
             e.keys[4] = w;
-            e.keys[5] = b.min_y;
-            e.keys[6] = b.min_x;
             blend_keys(e.keys[2], h, w, options, e.keys[0], e.keys[1]);
-            e.px = p.x;
-            e.py = p.y;
-            e.angle = static_cast<std::uint32_t>(a);
-            e.index = static_cast<std::uint32_t>(i);
-            for (const double k : e.keys) {
-                if (std::isnan(k)) any_nan = true;
+            bool same_as_inner = has_box;
+            for (int k = 0; k < 7; ++k) {
+                if (std::isnan(e.keys[k])) any_nan = true;
+                if (k < 5 && !(e.keys[k] == inner_keys[k])) same_as_inner = false;
             }
-            ranked.push_back(e);
+            (same_as_inner ? inner : ranked).push_back(e);
         }
     }
-    if (ranked.empty()) return false;
+    for (const double k : inner_keys) {
+        if (std::isnan(k)) any_nan = true;
+    }
+    if (ranked.empty() && inner.empty()) return false;
 
     const auto is_free = [&](const RankedPosition& e) {
         const RotatedShape& r = *shapes[e.angle];
-        return position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py), placed,
-                             state, spacing);
+        const bool free = position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py),
+                                        placed, state, spacing, e.clear_of);
+        if (memos != nullptr) {
+            (*memos)[e.angle]->record(e.px, e.py,
+                                      free ? static_cast<std::uint32_t>(placed.size())
+                                           : PositionMemo::kConflict);
+        }
+        return free;
     };
     std::vector<RankedPosition>& accepted = ws.accepted;
     accepted.clear();
@@ -161,10 +196,20 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         // Test in key order, only until the pick is decided: the first
         // top_k free positions are the first top_k of the sorted full list.
         const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
+        std::sort(inner.begin(), inner.end(), [](const RankedPosition& a, const RankedPosition& b) {
+            if (a.keys[5] != b.keys[5]) return a.keys[5] < b.keys[5];
+            if (a.keys[6] != b.keys[6]) return a.keys[6] < b.keys[6];
+            if (a.angle != b.angle) return a.angle < b.angle;
+            return a.index < b.index;
+        });
+        for (const RankedPosition& e : inner) {
+            if (accepted.size() >= want) break;
+            if (is_free(e)) accepted.push_back(e);
+        }
         const auto after = [](const RankedPosition& a, const RankedPosition& b) {
             return ranked_before(b, a);
         };
-        std::make_heap(ranked.begin(), ranked.end(), after);
+        if (accepted.size() < want) std::make_heap(ranked.begin(), ranked.end(), after);
         while (!ranked.empty() && accepted.size() < want) {
             std::pop_heap(ranked.begin(), ranked.end(), after);
             const RankedPosition e = ranked.back();
@@ -184,9 +229,12 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                 const Point p = ws.positions[i];
                 const BoundingBox b = moved_box(r.box, p.x, p.y);
                 if (!box_inside_sheet(b, sheet)) continue;
+                const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
+                if (known == PositionMemo::kConflict) continue;
                 BoundingBox u = b;
                 if (has_box) widen(u, sheet_box);
                 RankedPosition e;
+                e.clear_of = known;
                 const double w = u.width();
                 const double h = u.height();
                 e.keys[2] = w * h;
@@ -233,7 +281,7 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
     const detail::SheetState state(placed);
     detail::RotationCache cache;
     return detail::place_cpu(sheet, item, item_angles(item, options), placed, state, sheet_index,
-                             options, cache, detail::thread_workspace(), out);
+                             options, cache, detail::thread_workspace(), nullptr, out);
 }
 
 }  // namespace plv

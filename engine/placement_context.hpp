@@ -84,19 +84,46 @@ public:
     void insert(std::uint32_t index);
 
 private:
+    // A chain holds the positions of one or more cells; every member is
+    // checked with the exact test, so sharing a chain only costs a compare.
     struct Slot {
-        std::int64_t cx;
-        std::int64_t cy;
         std::uint32_t stamp;
         std::uint32_t index;
     };
     std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
-    bool cell_has_near(std::int64_t cx, std::int64_t cy, double x, double y) const;
+    bool chain_has_near(std::size_t start, double x, double y) const;
 
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
     std::uint32_t stamp_ = 0;
     const std::vector<Point>* points_ = nullptr;
+};
+
+// What earlier free tests found for one part at one angle on one sheet.
+// Sheets only grow by appending while copies are placed, so a position that
+// conflicted keeps conflicting, and one found clear of the first c placements
+// needs testing against the later ones only.
+class PositionMemo {
+public:
+    static constexpr std::uint32_t kConflict = 0xFFFFFFFFu;
+
+    // Number of placements the position is known to be clear of (0 when
+    // unknown), or kConflict.
+    std::uint32_t known(double x, double y) const;
+    void record(double x, double y, std::uint32_t value);
+    std::size_t size() const { return count_; }
+
+private:
+    struct Entry {
+        std::uint64_t x = 0;
+        std::uint64_t y = 0;
+        std::uint32_t value = 0;
+        bool used = false;
+    };
+    std::size_t slot_of(std::uint64_t x, std::uint64_t y) const;
+
+    std::vector<Entry> slots_;
+    std::size_t count_ = 0;
 };
 
 // An inside position with its seven keys (primary, secondary, union area,
@@ -107,6 +134,7 @@ struct RankedPosition {
     double py;
     std::uint32_t angle;  // index into the angles tried
     std::uint32_t index;  // offering order within the angle
+    std::uint32_t clear_of;  // placements known to be clear of it
 };
 
 // Buffers reused from try to try.
@@ -116,6 +144,7 @@ struct Workspace {
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;
+    std::vector<RankedPosition> inner;
     std::vector<RankedPosition> accepted;
 };
 
@@ -136,16 +165,19 @@ void sort_positions(std::vector<Point>& positions);
 
 // The free test of shape (geometry geo) moved by (dx, dy), box its moved
 // outer box, against every placement of the sheet.
+// Placements before `from` are not looked at.
 bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
                    const BoundingBox& box, const std::vector<Placement>& placed,
-                   const SheetState& sheet, double spacing);
+                   const SheetState& sheet, double spacing, std::size_t from = 0);
 
 // The placers on prepared sheets. angles: the angles to try, in order (the
-// copy's angle list, less any that are known to yield no free position).
+// copy's angle list, less any that are known to yield no free position);
+// memos: null, or one memo per angle for this part on this sheet.
 bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
                const std::vector<Placement>& placed, const SheetState& state,
                std::int32_t sheet_index, const IterativeNestingOptions& options,
-               RotationCache& cache, Workspace& ws, Placement& out);
+               RotationCache& cache, Workspace& ws, const std::vector<PositionMemo*>* memos,
+               Placement& out);
 
 bool place_random(const Sheet& sheet, const NestingItem& item,
                   const std::vector<Placement>& placed, const SheetState& state,

@@ -371,6 +371,20 @@ bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, 
         const double uy = std::max(a.all_rings_box.max_y + dy, b.all_rings_box.max_y) -
                           std::min(a.all_rings_box.min_y + dy, b.all_rings_box.min_y);
         if (!(ux < kLargestPairExtent && uy < kLargestPairExtent)) return library();
+        // A point of one outline inside the other proves a conflict at once;
+        // try one vertex each way before the edge loop.
+        if (boxes_overlap) {
+            const Point& v = a.rings[0].pts.empty() ? Point{} : a.rings[0].pts[0];
+            if (!a.rings[0].pts.empty() &&
+                in_shape<false>(v.x + dx, v.y + dy, b, 0.0, 0.0, pip_slack(b.extent))) {
+                return true;
+            }
+            if (!b.outline_samples.empty() &&
+                in_shape<true>(b.outline_samples[0].x, b.outline_samples[0].y, a, dx, dy,
+                               pip_slack(a.extent + std::fabs(dx) + std::fabs(dy)))) {
+                return true;
+            }
+        }
         const double thr = spacing - kEngineTol;
         const double magnitude =
             std::max(a.extent + std::fabs(dx) + std::fabs(dy), b.extent) + spacing;

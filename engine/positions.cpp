@@ -124,7 +124,7 @@ void SheetState::add(const Placement& placement) {
 }
 
 PositionSet::PositionSet() {
-    slots_.assign(std::size_t{1} << 14, Slot{0, 0, 0, 0});
+    slots_.assign(std::size_t{1} << 14, Slot{0, 0});
     mask_ = slots_.size() - 1;
 }
 
@@ -143,14 +143,13 @@ std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
     return static_cast<std::size_t>(h) & mask_;
 }
 
-bool PositionSet::cell_has_near(std::int64_t cx, std::int64_t cy, double x, double y) const {
-    for (std::size_t s = slot_of(cx, cy);; s = (s + 1) & mask_) {
-        const Slot& slot = slots_[s];
+bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
+    const Point* points = points_->data();
+    for (std::size_t s = start;; s = (s + 1) & mask_) {
+        const Slot slot = slots_[s];
         if (slot.stamp != stamp_) return false;
-        if (slot.cx == cx && slot.cy == cy) {
-            const Point& p = (*points_)[slot.index];
-            if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
-        }
+        const Point& p = points[slot.index];
+        if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
     }
 }
 
@@ -160,7 +159,7 @@ bool PositionSet::has_near(double x, double y) const {
     cell_window(y, y0, y1);
     for (std::int64_t cx = x0; cx <= x1; ++cx) {
         for (std::int64_t cy = y0; cy <= y1; ++cy) {
-            if (cell_has_near(cx, cy, x, y)) return true;
+            if (chain_has_near(slot_of(cx, cy), x, y)) return true;
         }
     }
     return false;
@@ -172,7 +171,50 @@ void PositionSet::insert(std::uint32_t index) {
     const std::int64_t cy = cell_of(p.y);
     std::size_t s = slot_of(cx, cy);
     while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
-    slots_[s] = Slot{cx, cy, stamp_, index};
+    slots_[s] = Slot{stamp_, index};
+}
+
+std::size_t PositionMemo::slot_of(std::uint64_t x, std::uint64_t y) const {
+    std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ (y + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 31;
+    return static_cast<std::size_t>(h) & (slots_.size() - 1);
+}
+
+std::uint32_t PositionMemo::known(double x, double y) const {
+    if (slots_.empty()) return 0;
+    const auto bx = std::bit_cast<std::uint64_t>(x);
+    const auto by = std::bit_cast<std::uint64_t>(y);
+    for (std::size_t s = slot_of(bx, by);; s = (s + 1) & (slots_.size() - 1)) {
+        const Entry& e = slots_[s];
+        if (!e.used) return 0;
+        if (e.x == bx && e.y == by) return e.value;
+    }
+}
+
+void PositionMemo::record(double x, double y, std::uint32_t value) {
+    if (2 * (count_ + 1) > slots_.size()) {
+        std::vector<Entry> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 1024 : 2 * old.size(), Entry{});
+        count_ = 0;
+        for (const Entry& e : old) {
+            if (e.used) record(std::bit_cast<double>(e.x), std::bit_cast<double>(e.y), e.value);
+        }
+    }
+    const auto bx = std::bit_cast<std::uint64_t>(x);
+    const auto by = std::bit_cast<std::uint64_t>(y);
+    for (std::size_t s = slot_of(bx, by);; s = (s + 1) & (slots_.size() - 1)) {
+        Entry& e = slots_[s];
+        if (!e.used) {
+            e = Entry{bx, by, value, true};
+            ++count_;
+            return;
+        }
+        if (e.x == bx && e.y == by) {
+            e.value = value;
+            return;
+        }
+    }
 }
 
 void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
@@ -285,15 +327,16 @@ void sort_positions(std::vector<Point>& positions) {
 
 bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
                    const BoundingBox& box, const std::vector<Placement>& placed,
-                   const SheetState& sheet, double spacing) {
+                   const SheetState& sheet, double spacing, std::size_t from) {
     const std::size_t n = sheet.size();
-    if (n == 0) return true;
+    if (from >= n) return true;
     std::size_t& hint = sheet.hint();
-    if (hint >= n) hint = 0;
+    if (hint >= n || hint < from) hint = from;
     const std::size_t start = hint;
-    for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t count = n - from;
+    for (std::size_t k = 0; k < count; ++k) {
         std::size_t i = start + k;
-        if (i >= n) i -= n;
+        if (i >= n) i -= count;
         const PlacedShape& ps = sheet[i];
         if (!box.overlaps(ps.box, spacing)) continue;
         if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing)) {
