@@ -236,7 +236,7 @@ enum class EdgeAnswer { clear, conflict, doubtful };
 
 // Whether the edge loop of polygon_distance goes below thr.
 EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeGeometry& b,
-                      double thr, double lim2, std::vector<std::size_t>& near_b) {
+                      double thr, double lim2, bool overlapping, std::vector<std::size_t>& near_b) {
     bool doubtful = false;
     for (const RingGeometry& ra : a.rings) {
         if (ra.pts.size() < 2) continue;
@@ -257,6 +257,29 @@ EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeG
                 }
             }
             if (near_b.empty()) continue;
+            // Crossing edges (boxes overlapping strictly) are at distance 0
+            // with a gap of 0: a conflict, found without any distance.
+            if (overlapping) {
+                for (std::size_t i = 0; i < ra.edges.size(); ++i) {
+                    const EdgeBox& e = ra.edges[i];
+                    const double eminx = e.min_x + dx, eminy = e.min_y + dy;
+                    const double emaxx = e.max_x + dx, emaxy = e.max_y + dy;
+                    if (!strict_overlap(eminx, eminy, emaxx, emaxy, rb.box.min_x, rb.box.min_y,
+                                        rb.box.max_x, rb.box.max_y)) {
+                        continue;
+                    }
+                    const Point a1{ra.pts[i].x + dx, ra.pts[i].y + dy};
+                    const Point a2{ra.pts[i + 1].x + dx, ra.pts[i + 1].y + dy};
+                    for (const std::size_t j : near_b) {
+                        const EdgeBox& f = rb.edges[j];
+                        if (strict_overlap(eminx, eminy, emaxx, emaxy, f.min_x, f.min_y, f.max_x,
+                                           f.max_y) &&
+                            geom::segments_intersect(a1, a2, rb.pts[j], rb.pts[j + 1])) {
+                            return EdgeAnswer::conflict;
+                        }
+                    }
+                }
+            }
             for (std::size_t i = 0; i < ra.edges.size(); ++i) {
                 const EdgeBox& e = ra.edges[i];
                 const double eminx = e.min_x + dx, eminy = e.min_y + dy;
@@ -389,7 +412,7 @@ bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, 
         const double magnitude =
             std::max(a.extent + std::fabs(dx) + std::fabs(dy), b.extent) + spacing;
         const double lim = thr + 2e-6 + 1e-12 * magnitude;
-        const EdgeAnswer edges = edges_near(a, dx, dy, b, thr, lim * lim, near_b);
+        const EdgeAnswer edges = edges_near(a, dx, dy, b, thr, lim * lim, boxes_overlap, near_b);
         if (edges == EdgeAnswer::conflict) return true;
         if (boxes_overlap && (moved_point_in_placed(a, dx, dy, a_box, b) ||
                               placed_point_in_moved(b, b_box, a, dx, dy))) {
