@@ -54,4 +54,29 @@ TEST(SearchDeterminism, SameResultWhateverTheThreadCount) {
     }
 }
 
+// Three candidates in batches of two: the third starts after the first two
+// are collected, and the outcome is that of one batch of three or of three
+// single tasks.
+TEST(SearchDeterminism, PopulationThreeOnTwoThreads) {
+    const auto parts = mixed_job(2);
+    std::vector<std::vector<double>> scores;
+    for (int threads : {2, 1, 3}) {
+        plv::IterativeNestingOptions o;
+        o.iterations = 3;
+        o.population = 3;
+        o.threads = threads;
+        o.optimization = plv::OptimizationType::compact_area;
+        const auto r = plv::nest_parts_iterative(plv::Sheet{}, parts, o);
+        std::vector<double> s;
+        for (const auto& h : r.history) {
+            EXPECT_EQ(h.candidates.size(), 2u);
+            s.push_back(h.iteration_best_score);
+            for (const auto& c : h.candidates) s.push_back(c.score);
+        }
+        scores.push_back(s);
+    }
+    EXPECT_EQ(scores[0], scores[1]);
+    EXPECT_EQ(scores[0], scores[2]);
+}
+
 }  // namespace
