@@ -102,6 +102,17 @@ std::size_t pick_index(std::int32_t top_k, std::size_t n, std::int32_t position_
 
 namespace detail {
 
+namespace {
+
+bool inner_before(const InnerPosition& a, const InnerPosition& b) {
+    if (a.y != b.y) return a.y < b.y;
+    if (a.x != b.x) return a.x < b.x;
+    if (a.angle != b.angle) return a.angle < b.angle;
+    return a.index < b.index;
+}
+
+}  // namespace
+
 bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
                const std::vector<Placement>& placed, const SheetState& state,
                std::int32_t sheet_index, const IterativeNestingOptions& options,
@@ -130,14 +141,30 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         blend_keys(inner_keys[2], inner_keys[3], inner_keys[4], options, inner_keys[0],
                    inner_keys[1]);
     }
+    // The grid positions of one angle come in y then x order, so the inner
+    // group is a sorted run per angle plus the extra positions.
     std::vector<RankedPosition>& ranked = ws.ranked;
-    std::vector<RankedPosition>& inner = ws.inner;
+    std::vector<InnerPosition>& inner_grid = ws.inner;
+    std::vector<InnerPosition>& inner_extra = ws.inner_extra;
+    std::vector<std::pair<std::size_t, std::size_t>>& runs = ws.inner_runs;
     ranked.clear();
-    inner.clear();
+    inner_grid.clear();
+    inner_extra.clear();
+    runs.clear();
     bool any_nan = false;
     for (std::size_t a = 0; a < shapes.size(); ++a) {
         const RotatedShape& r = *shapes[a];
         generate_positions(placed, state, r, spacing, options.extra_positions, ws.xs, ws.ys, ws);
+        const std::size_t run_start = inner_grid.size();
+        const auto add_inner = [&](const RankedPosition& q, std::size_t i) {
+            const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index, q.clear_of};
+            if (i < ws.grid_size &&
+                (inner_grid.size() == run_start || inner_before(inner_grid.back(), e))) {
+                inner_grid.push_back(e);
+            } else {
+                inner_extra.push_back(e);
+            }
+        };
         for (std::size_t i = 0; i < ws.positions.size(); ++i) {
             const Point p = ws.positions[i];
             const BoundingBox b = moved_box(r.box, p.x, p.y);
@@ -154,8 +181,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             e.keys[6] = b.min_x;
             if (has_box && b.min_x >= sheet_box.min_x && b.min_y >= sheet_box.min_y &&
                 b.max_x <= sheet_box.max_x && b.max_y <= sheet_box.max_y) {
-                for (int k = 0; k < 5; ++k) e.keys[k] = inner_keys[k];
-                inner.push_back(e);
+                add_inner(e, i);
                 continue;
             }
             BoundingBox u = b;
@@ -171,13 +197,18 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                 if (std::isnan(e.keys[k])) any_nan = true;
                 if (k < 5 && !(e.keys[k] == inner_keys[k])) same_as_inner = false;
             }
-            (same_as_inner ? inner : ranked).push_back(e);
+            if (!same_as_inner) {
+                ranked.push_back(e);
+            } else {
+                add_inner(e, i);
+            }
         }
+        runs.emplace_back(run_start, inner_grid.size());
     }
     for (const double k : inner_keys) {
         if (std::isnan(k)) any_nan = true;
     }
-    if (ranked.empty() && inner.empty()) return false;
+    if (ranked.empty() && inner_grid.empty() && inner_extra.empty()) return false;
 
     const auto is_free = [&](const RankedPosition& e) {
         const RotatedShape& r = *shapes[e.angle];
@@ -196,14 +227,39 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         // Test in key order, only until the pick is decided: the first
         // top_k free positions are the first top_k of the sorted full list.
         const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
-        std::sort(inner.begin(), inner.end(), [](const RankedPosition& a, const RankedPosition& b) {
-            if (a.keys[5] != b.keys[5]) return a.keys[5] < b.keys[5];
-            if (a.keys[6] != b.keys[6]) return a.keys[6] < b.keys[6];
-            if (a.angle != b.angle) return a.angle < b.angle;
-            return a.index < b.index;
-        });
-        for (const RankedPosition& e : inner) {
-            if (accepted.size() >= want) break;
+        std::sort(inner_extra.begin(), inner_extra.end(), inner_before);
+        // Merged lazily: usually the pick is decided long before the end.
+        std::size_t extra_next = 0;
+        while (accepted.size() < want) {
+            const InnerPosition* best = nullptr;
+            std::pair<std::size_t, std::size_t>* best_run = nullptr;
+            for (auto& run : runs) {
+                if (run.first < run.second &&
+                    (best == nullptr || inner_before(inner_grid[run.first], *best))) {
+                    best = &inner_grid[run.first];
+                    best_run = &run;
+                }
+            }
+            if (extra_next < inner_extra.size() &&
+                (best == nullptr || inner_before(inner_extra[extra_next], *best))) {
+                best = &inner_extra[extra_next];
+                best_run = nullptr;
+            }
+            if (best == nullptr) break;
+            if (best_run != nullptr) {
+                ++best_run->first;
+            } else {
+                ++extra_next;
+            }
+            RankedPosition e;
+            for (int k = 0; k < 5; ++k) e.keys[k] = inner_keys[k];
+            e.keys[5] = best->y;
+            e.keys[6] = best->x;
+            e.px = best->px;
+            e.py = best->py;
+            e.angle = best->angle;
+            e.index = best->index;
+            e.clear_of = best->clear_of;
             if (is_free(e)) accepted.push_back(e);
         }
         const auto after = [](const RankedPosition& a, const RankedPosition& b) {

@@ -137,14 +137,29 @@ struct RankedPosition {
     std::uint32_t clear_of;  // placements known to be clear of it
 };
 
+// A position of the inner group (box inside the sheet box): its first five
+// keys are the group's, so y and x rank it.
+struct InnerPosition {
+    double y;
+    double x;
+    double px;
+    double py;
+    std::uint32_t angle;
+    std::uint32_t index;
+    std::uint32_t clear_of;
+};
+
 // Buffers reused from try to try.
 struct Workspace {
     PositionSet set;
     std::vector<Point> positions;
+    std::size_t grid_size = 0;  // leading grid positions, in y then x order
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;
-    std::vector<RankedPosition> inner;
+    std::vector<InnerPosition> inner;
+    std::vector<InnerPosition> inner_extra;
+    std::vector<std::pair<std::size_t, std::size_t>> inner_runs;
     std::vector<RankedPosition> accepted;
 };
 

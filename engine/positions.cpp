@@ -251,6 +251,7 @@ bool generate_positions(const std::vector<Placement>& placed, const SheetState& 
             ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
         }
     }
+    ws.grid_size = out.size();
     if (!extra_positions || sheet.empty()) return false;
 
     const auto offer = [&](double x, double y) {
