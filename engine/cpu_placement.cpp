@@ -104,12 +104,15 @@ namespace detail {
 
 namespace {
 
-bool inner_before(const InnerPosition& a, const InnerPosition& b) {
-    if (a.y != b.y) return a.y < b.y;
-    if (a.x != b.x) return a.x < b.x;
-    if (a.angle != b.angle) return a.angle < b.angle;
-    return a.index < b.index;
-}
+struct InnerBefore {
+    bool operator()(const InnerPosition& a, const InnerPosition& b) const {
+        if (a.y != b.y) return a.y < b.y;
+        if (a.x != b.x) return a.x < b.x;
+        if (a.angle != b.angle) return a.angle < b.angle;
+        return a.index < b.index;
+    }
+};
+constexpr InnerBefore inner_before;
 
 }  // namespace
 

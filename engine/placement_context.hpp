@@ -111,19 +111,28 @@ public:
     // unknown), or kConflict.
     std::uint32_t known(double x, double y) const;
     void record(double x, double y, std::uint32_t value);
-    std::size_t size() const { return count_; }
+    std::size_t size() const { return conflicts_.size() + clear_.size(); }
 
 private:
-    struct Entry {
-        std::uint64_t x = 0;
-        std::uint64_t y = 0;
-        std::uint32_t value = 0;
-        bool used = false;
-    };
-    std::size_t slot_of(std::uint64_t x, std::uint64_t y) const;
+    // Open addressing on the coordinates' bits; (0, 0) bits mark a free
+    // slot, so the position (+0, +0) is kept apart.
+    class BitSet {
+    public:
+        bool contains(std::uint64_t x, std::uint64_t y) const;
+        void insert(std::uint64_t x, std::uint64_t y);
+        std::size_t size() const { return count_; }
 
-    std::vector<Entry> slots_;
-    std::size_t count_ = 0;
+    private:
+        struct Key {
+            std::uint64_t x;
+            std::uint64_t y;
+        };
+        std::vector<Key> slots_;
+        std::size_t count_ = 0;
+        bool has_origin_ = false;
+    };
+    BitSet conflicts_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clear_;
 };
 
 // An inside position with its seven keys (primary, secondary, union area,

@@ -46,12 +46,13 @@ void merge_and_thin(std::vector<double>& v) {
     v.swap(thinned);
 }
 
-// Cell of a coordinate; clamped, so monotone and finite for every value.
+// Cell of a coordinate: any monotone map will do for the window below;
+// clamped, so finite for every value that is not NaN.
 std::int64_t cell_of(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return static_cast<std::int64_t>(std::floor(v * 65536.0));
+    return static_cast<std::int64_t>(v * 65536.0);
 }
 
 // Cells that can hold a coordinate within 1e-6 of v: the window is wider
@@ -174,46 +175,70 @@ void PositionSet::insert(std::uint32_t index) {
     slots_[s] = Slot{stamp_, index};
 }
 
-std::size_t PositionMemo::slot_of(std::uint64_t x, std::uint64_t y) const {
+namespace {
+
+std::size_t memo_slot(std::uint64_t x, std::uint64_t y, std::size_t mask) {
     std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ (y + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
     h ^= h >> 31;
-    return static_cast<std::size_t>(h) & (slots_.size() - 1);
+    return static_cast<std::size_t>(h) & mask;
 }
 
-std::uint32_t PositionMemo::known(double x, double y) const {
-    if (slots_.empty()) return 0;
-    const auto bx = std::bit_cast<std::uint64_t>(x);
-    const auto by = std::bit_cast<std::uint64_t>(y);
-    for (std::size_t s = slot_of(bx, by);; s = (s + 1) & (slots_.size() - 1)) {
-        const Entry& e = slots_[s];
-        if (!e.used) return 0;
-        if (e.x == bx && e.y == by) return e.value;
+}  // namespace
+
+bool PositionMemo::BitSet::contains(std::uint64_t x, std::uint64_t y) const {
+    if (x == 0 && y == 0) return has_origin_;
+    if (slots_.empty()) return false;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
+        const Key& k = slots_[s];
+        if (k.x == x && k.y == y) return true;
+        if (k.x == 0 && k.y == 0) return false;
     }
 }
 
-void PositionMemo::record(double x, double y, std::uint32_t value) {
+void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
+    if (x == 0 && y == 0) {
+        has_origin_ = true;
+        return;
+    }
     if (2 * (count_ + 1) > slots_.size()) {
-        std::vector<Entry> old;
+        std::vector<Key> old;
         old.swap(slots_);
-        slots_.assign(old.empty() ? 1024 : 2 * old.size(), Entry{});
+        slots_.assign(old.empty() ? 4096 : 2 * old.size(), Key{0, 0});
         count_ = 0;
-        for (const Entry& e : old) {
-            if (e.used) record(std::bit_cast<double>(e.x), std::bit_cast<double>(e.y), e.value);
+        for (const Key& k : old) {
+            if (k.x != 0 || k.y != 0) insert(k.x, k.y);
         }
     }
-    const auto bx = std::bit_cast<std::uint64_t>(x);
-    const auto by = std::bit_cast<std::uint64_t>(y);
-    for (std::size_t s = slot_of(bx, by);; s = (s + 1) & (slots_.size() - 1)) {
-        Entry& e = slots_[s];
-        if (!e.used) {
-            e = Entry{bx, by, value, true};
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
+        Key& k = slots_[s];
+        if (k.x == x && k.y == y) return;
+        if (k.x == 0 && k.y == 0) {
+            k = Key{x, y};
             ++count_;
             return;
         }
-        if (e.x == bx && e.y == by) {
-            e.value = value;
-            return;
-        }
+    }
+}
+
+std::uint32_t PositionMemo::known(double x, double y) const {
+    const auto bx = std::bit_cast<std::uint64_t>(x);
+    const auto by = std::bit_cast<std::uint64_t>(y);
+    if (conflicts_.contains(bx, by)) return kConflict;
+    if (clear_.empty()) return 0;
+    const auto it = clear_.find({bx, by});
+    return it == clear_.end() ? 0 : it->second;
+}
+
+void PositionMemo::record(double x, double y, std::uint32_t value) {
+    const auto bx = std::bit_cast<std::uint64_t>(x);
+    const auto by = std::bit_cast<std::uint64_t>(y);
+    if (value == kConflict) {
+        conflicts_.insert(bx, by);
+        clear_.erase({bx, by});
+    } else {
+        clear_[{bx, by}] = value;
     }
 }
 
