@@ -87,12 +87,12 @@ std::vector<fs::path> icon_candidates() {
 void load_icon(HWND window, HINSTANCE instance) {
     AppWindows& w = app_windows();
     HANDLE big = LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 64, 64, 0);
-    HANDLE small = LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0);
+    HANDLE small_icon = LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0);
     if (big != nullptr) {
         w.app_icon = static_cast<HICON>(big);
         SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
         SendMessageA(window, WM_SETICON, ICON_SMALL,
-                     reinterpret_cast<LPARAM>(small != nullptr ? small : big));
+                     reinterpret_cast<LPARAM>(small_icon != nullptr ? small_icon : big));
     }
 }
 
