@@ -78,12 +78,78 @@ void crossing_range(RingGeometry& r) {
 
 double pip_slack(double extent) { return 1e-8 + 1e-11 * extent; }
 
+// Edge numbers k of the point test: from point k - 1 (the last for k = 0) to
+// point k.
+constexpr std::size_t kBandedRing = 24;
+constexpr double kBandMargin = 1e-6;
+
+void build_bands(RingGeometry& r) {
+    const std::size_t size = r.pts.size();
+    if (size < kBandedRing || !(r.box.height() > 0.0)) return;
+    r.bands = std::min<std::size_t>(64, size / 3);
+    r.band_y0 = r.box.min_y;
+    r.band_scale = static_cast<double>(r.bands) / r.box.height();
+    std::vector<std::uint32_t> lo(size), hi(size);
+    std::vector<std::uint32_t> count(r.bands + 1, 0);
+    for (std::size_t k = 0; k < size; ++k) {
+        const Point& a = r.pts[k == 0 ? size - 1 : k - 1];
+        const Point& b = r.pts[k];
+        const double y0 = std::min(a.y, b.y) - kEps - kBandMargin;
+        const double y1 = std::max(a.y, b.y) + kEps + kBandMargin;
+        lo[k] = static_cast<std::uint32_t>(r.band_of(y0));
+        hi[k] = static_cast<std::uint32_t>(r.band_of(y1));
+        for (std::uint32_t q = lo[k]; q <= hi[k]; ++q) ++count[q + 1];
+    }
+    r.band_start.assign(r.bands + 1, 0);
+    for (std::size_t q = 0; q < r.bands; ++q) r.band_start[q + 1] = r.band_start[q] + count[q + 1];
+    r.band_edges.assign(r.band_start[r.bands], 0);
+    std::vector<std::uint32_t> fill(r.band_start.begin(), r.band_start.end() - 1);
+    for (std::size_t k = 0; k < size; ++k) {
+        for (std::uint32_t q = lo[k]; q <= hi[k]; ++q) {
+            r.band_edges[fill[q]++] = static_cast<std::uint32_t>(k);
+        }
+    }
+    r.edge_first_band = lo;
+}
+
 // in_closed_ring of the geometry library on the ring moved by (ox, oy).
+// One edge of the point test: 1 on the edge, -1 a counted crossing, else 0.
+inline int ring_edge(double px, double py, double xi, double yi, double xj, double yj) {
+    const double cross = (py - yi) * (xj - xi) - (px - xi) * (yj - yi);
+    if (!(std::fabs(cross) > kEps) && std::min(xi, xj) - kEps <= px &&
+        px <= std::max(xi, xj) + kEps && std::min(yi, yj) - kEps <= py &&
+        py <= std::max(yi, yj) + kEps) {
+        return 1;
+    }
+    if ((py < yj) != (py < yi) && px < (py - yi) * (xj - xi) / (yj - yi + kEps) + xi) return -1;
+    return 0;
+}
+
 template <bool Moved>
 bool in_ring(double px, double py, const RingGeometry& r, double ox, double oy) {
     if (r.stored == 0) return false;
     const Point* pts = r.pts.data();
     const std::size_t size = r.pts.size();
+    if (r.bands != 0) {
+        // Edges outside the point's band can neither hold the point nor
+        // count a crossing; the answer does not depend on the edge order.
+        const std::size_t q = r.band_of(Moved ? py - oy : py);
+        bool inside = false;
+        for (std::uint32_t n = r.band_start[q]; n < r.band_start[q + 1]; ++n) {
+            const std::size_t k = r.band_edges[n];
+            const Point& a = pts[k == 0 ? size - 1 : k - 1];
+            const Point& b = pts[k];
+            int hit = 0;
+            if constexpr (Moved) {
+                hit = ring_edge(px, py, b.x + ox, b.y + oy, a.x + ox, a.y + oy);
+            } else {
+                hit = ring_edge(px, py, b.x, b.y, a.x, a.y);
+            }
+            if (hit == 1) return true;
+            if (hit == -1) inside = !inside;
+        }
+        return inside;
+    }
     bool inside = false;
     double xj = pts[size - 1].x, yj = pts[size - 1].y;
     if constexpr (Moved) {
@@ -186,6 +252,27 @@ bool placed_point_in_moved(const ShapeGeometry& b, const BoundingBox& b_box,
     return false;
 }
 
+// Calls f(j) for every segment edge j of r (points j to j + 1) whose y range
+// may meet [ylo, yhi], each once; without bands, for every edge.
+template <class F>
+void edges_in_rows(const RingGeometry& r, double ylo, double yhi, F&& f) {
+    if (r.bands == 0) {
+        for (std::size_t j = 0; j < r.edges.size(); ++j) f(j);
+        return;
+    }
+    const std::size_t q0 = r.band_of(ylo);
+    const std::size_t q1 = r.band_of(yhi);
+    for (std::size_t q = q0; q <= q1; ++q) {
+        for (std::uint32_t n = r.band_start[q]; n < r.band_start[q + 1]; ++n) {
+            const std::uint32_t k = r.band_edges[n];
+            // Point test edge k is segment edge k - 1; the closing edge 0 is
+            // no segment edge. An edge in several bands is taken in its first.
+            if (k == 0 || std::max<std::size_t>(r.edge_first_band[k], q0) != q) continue;
+            f(static_cast<std::size_t>(k - 1));
+        }
+    }
+}
+
 // The edge test of polygons_intersect.
 bool edges_touch(const ShapeGeometry& a, double dx, double dy, const ShapeGeometry& b,
                  std::vector<std::size_t>& near_b) {
@@ -200,13 +287,13 @@ bool edges_touch(const ShapeGeometry& a, double dx, double dy, const ShapeGeomet
                 continue;
             }
             near_b.clear();
-            for (std::size_t j = 0; j < rb.edges.size(); ++j) {
+            edges_in_rows(rb, aminy, amaxy, [&](std::size_t j) {
                 const EdgeBox& e = rb.edges[j];
                 if (strict_overlap(e.min_x, e.min_y, e.max_x, e.max_y, aminx, aminy, amaxx,
                                    amaxy)) {
                     near_b.push_back(j);
                 }
-            }
+            });
             if (near_b.empty()) continue;
             for (std::size_t i = 0; i < ra.edges.size(); ++i) {
                 const EdgeBox& e = ra.edges[i];
@@ -249,13 +336,14 @@ EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeG
                 continue;
             }
             near_b.clear();
-            for (std::size_t j = 0; j < rb.edges.size(); ++j) {
+            const double reach = std::sqrt(lim2);
+            edges_in_rows(rb, aminy - reach, amaxy + reach, [&](std::size_t j) {
                 const EdgeBox& e = rb.edges[j];
                 if (gap2(e.min_x, e.min_y, e.max_x, e.max_y, aminx, aminy, amaxx, amaxy) <
                     lim2) {
                     near_b.push_back(j);
                 }
-            }
+            });
             if (near_b.empty()) continue;
             // Crossing edges (boxes overlapping strictly) are at distance 0
             // with a gap of 0: a conflict, found without any distance.
@@ -343,6 +431,7 @@ ShapeGeometry build_shape_geometry(const Polygon& shape) {
             r.edges.push_back(e);
         }
         crossing_range(r);
+        build_bands(r);
         BoundingBox& all = g.all_rings_box;
         if (r.box.min_x < all.min_x) all.min_x = r.box.min_x;
         if (r.box.min_y < all.min_y) all.min_y = r.box.min_y;

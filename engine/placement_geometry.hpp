@@ -33,6 +33,7 @@
 #include "geometry/primitives.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace plv::detail {
@@ -58,6 +59,24 @@ struct RingGeometry {
     // be counted (slack as pip_slack below).
     double xlo = 0.0;
     double xhi = 0.0;
+    // Rings of many points: their edges by horizontal band. Edge k runs from
+    // the point before k (the last for k = 0) to point k, as the point test
+    // walks them; a band lists every edge whose y range, grown by 1e-7 and a
+    // margin for moves, meets it, in rising k.
+    std::size_t bands = 0;
+    double band_y0 = 0.0;
+    double band_scale = 0.0;  // bands per millimetre
+    std::vector<std::uint32_t> band_start;  // bands + 1 offsets into band_edges
+    std::vector<std::uint32_t> band_edges;
+    std::vector<std::uint32_t> edge_first_band;  // per edge k
+
+    std::size_t band_of(double y) const {
+        double t = (y - band_y0) * band_scale;
+        if (!(t > 0.0)) t = 0.0;
+        const double top = static_cast<double>(bands - 1);
+        if (t > top) t = top;
+        return static_cast<std::size_t>(t);
+    }
 };
 
 struct ShapeGeometry {
