@@ -230,7 +230,41 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         // Test in key order, only until the pick is decided: the first
         // top_k free positions are the first top_k of the sorted full list.
         const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
-        std::sort(inner_extra.begin(), inner_extra.end(), inner_before);
+        // The extras go into buckets by y, in a counting pass; a bucket is
+        // sorted only when the merge reaches it. The bucket of y is monotone
+        // in y, so bucket order agrees with the order.
+        std::vector<InnerPosition>& sorted = ws.inner_sorted;
+        std::vector<std::uint32_t>& bucket_start = ws.bucket_start;
+        std::size_t buckets = 1;
+        double y_low = 0.0, y_scale = 0.0;
+        if (inner_extra.size() > 128) {
+            double y_high = inner_extra[0].y;
+            y_low = y_high;
+            for (const InnerPosition& e : inner_extra) {
+                y_low = std::min(y_low, e.y);
+                y_high = std::max(y_high, e.y);
+            }
+            if (y_high > y_low) {
+                buckets = inner_extra.size() / 32;
+                y_scale = static_cast<double>(buckets) / (y_high - y_low);
+            }
+        }
+        const auto bucket_of = [&](double y) {
+            double t = (y - y_low) * y_scale;
+            if (!(t > 0.0)) t = 0.0;
+            const double top = static_cast<double>(buckets - 1);
+            if (t > top) t = top;
+            return static_cast<std::size_t>(t);
+        };
+        bucket_start.assign(buckets + 1, 0);
+        for (const InnerPosition& e : inner_extra) ++bucket_start[bucket_of(e.y) + 1];
+        for (std::size_t q = 0; q < buckets; ++q) bucket_start[q + 1] += bucket_start[q];
+        sorted.resize(inner_extra.size());
+        {
+            std::vector<std::uint32_t> fill(bucket_start.begin(), bucket_start.end() - 1);
+            for (const InnerPosition& e : inner_extra) sorted[fill[bucket_of(e.y)]++] = e;
+        }
+        std::size_t bucket = 0;  // buckets before this one are sorted
         // Merged lazily: usually the pick is decided long before the end.
         std::size_t extra_next = 0;
         while (accepted.size() < want) {
@@ -243,9 +277,14 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                     best_run = &run;
                 }
             }
-            if (extra_next < inner_extra.size() &&
-                (best == nullptr || inner_before(inner_extra[extra_next], *best))) {
-                best = &inner_extra[extra_next];
+            while (bucket < buckets && bucket_start[bucket] <= extra_next) {
+                std::sort(sorted.begin() + bucket_start[bucket],
+                          sorted.begin() + bucket_start[bucket + 1], inner_before);
+                ++bucket;
+            }
+            if (extra_next < sorted.size() &&
+                (best == nullptr || inner_before(sorted[extra_next], *best))) {
+                best = &sorted[extra_next];
                 best_run = nullptr;
             }
             if (best == nullptr) break;

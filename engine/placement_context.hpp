@@ -168,6 +168,8 @@ struct Workspace {
     std::vector<RankedPosition> ranked;
     std::vector<InnerPosition> inner;
     std::vector<InnerPosition> inner_extra;
+    std::vector<InnerPosition> inner_sorted;
+    std::vector<std::uint32_t> bucket_start;
     std::vector<std::pair<std::size_t, std::size_t>> inner_runs;
     std::vector<RankedPosition> accepted;
 };
