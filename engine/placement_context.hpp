@@ -8,6 +8,7 @@
 #include "engine/model.hpp"
 #include "engine/placement_geometry.hpp"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -134,6 +135,32 @@ private:
     BitSet conflicts_;
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clear_;
 };
+
+inline std::size_t memo_slot(std::uint64_t x, std::uint64_t y, std::size_t mask) {
+    std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ (y + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 31;
+    return static_cast<std::size_t>(h) & mask;
+}
+
+inline bool PositionMemo::BitSet::contains(std::uint64_t x, std::uint64_t y) const {
+    if (x == 0 && y == 0) return has_origin_;
+    if (slots_.empty()) return false;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
+        const Key& k = slots_[s];
+        if (k.x == x && k.y == y) return true;
+        if (k.x == 0 && k.y == 0) return false;
+    }
+}
+
+inline std::uint32_t PositionMemo::known(double x, double y) const {
+    const auto bx = std::bit_cast<std::uint64_t>(x);
+    const auto by = std::bit_cast<std::uint64_t>(y);
+    if (conflicts_.contains(bx, by)) return kConflict;
+    if (clear_.empty()) return 0;
+    const auto it = clear_.find({bx, by});
+    return it == clear_.end() ? 0 : it->second;
+}
 
 // An inside position with its seven keys (primary, secondary, union area,
 // height, width, y, x), not yet free-tested.

@@ -175,27 +175,6 @@ void PositionSet::insert(std::uint32_t index) {
     slots_[s] = Slot{stamp_, index};
 }
 
-namespace {
-
-std::size_t memo_slot(std::uint64_t x, std::uint64_t y, std::size_t mask) {
-    std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ (y + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 31;
-    return static_cast<std::size_t>(h) & mask;
-}
-
-}  // namespace
-
-bool PositionMemo::BitSet::contains(std::uint64_t x, std::uint64_t y) const {
-    if (x == 0 && y == 0) return has_origin_;
-    if (slots_.empty()) return false;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
-        const Key& k = slots_[s];
-        if (k.x == x && k.y == y) return true;
-        if (k.x == 0 && k.y == 0) return false;
-    }
-}
-
 void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
     if (x == 0 && y == 0) {
         has_origin_ = true;
@@ -220,15 +199,6 @@ void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
             return;
         }
     }
-}
-
-std::uint32_t PositionMemo::known(double x, double y) const {
-    const auto bx = std::bit_cast<std::uint64_t>(x);
-    const auto by = std::bit_cast<std::uint64_t>(y);
-    if (conflicts_.contains(bx, by)) return kConflict;
-    if (clear_.empty()) return 0;
-    const auto it = clear_.find({bx, by});
-    return it == clear_.end() ? 0 : it->second;
 }
 
 void PositionMemo::record(double x, double y, std::uint32_t value) {
@@ -437,12 +407,6 @@ std::vector<SpacingViolation> find_spacing_violations(const NestingResult& resul
         }
     }
     return found;
-}
-
-bool box_inside_sheet(const BoundingBox& box, const Sheet& sheet) {
-    return box.min_x >= -kEngineTolerance && box.min_y >= -kEngineTolerance &&
-           box.max_x <= sheet.width + kEngineTolerance &&
-           box.max_y <= sheet.height + kEngineTolerance;
 }
 
 std::vector<double> item_angles(const NestingItem& item, const IterativeNestingOptions& options) {

@@ -39,7 +39,11 @@ std::vector<SpacingViolation> find_spacing_violations(const NestingResult& resul
 // The rules every placer shares.
 
 // A placed box lies inside the sheet within the tolerance; NaN fails.
-bool box_inside_sheet(const BoundingBox& box, const Sheet& sheet);
+inline bool box_inside_sheet(const BoundingBox& box, const Sheet& sheet) {
+    return box.min_x >= -kEngineTolerance && box.min_y >= -kEngineTolerance &&
+           box.max_x <= sheet.width + kEngineTolerance &&
+           box.max_y <= sheet.height + kEngineTolerance;
+}
 
 // Angles a copy may take: its fixed angle when the part rotates and the copy
 // is fixed, else the options' list when the part rotates, else 0 alone.
