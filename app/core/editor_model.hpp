@@ -131,7 +131,7 @@ EditorState& editor_state();
 
 // The drawing as it should reach a run or a save: the entities without a
 // two-click shape still waiting for its second click (its far point is only
-// the cursor) and without a dimension whose text is still being placed.
+// where the cursor happens to be).
 EntityList finished_entities(const EditorState& state);
 
 // The canvas inside the main window's client area; right and bottom are
@@ -179,8 +179,9 @@ Point world_to_screen(const ViewTransform& view, const Point& world, int sheet_i
 double grid_step(double scale, const Rect& canvas);
 Point round_to_grid(const Point& p, double step);
 
-double point_distance(const Point& a, const Point& b);
-double point_segment_distance(const Point& p, const Point& a, const Point& b);
+// Distance from p to the segment a-b; a segment with squared length at most
+// 1e-9 counts as the point a. (geom's own version uses a coarser guard.)
+double editor_segment_distance(const Point& p, const Point& a, const Point& b);
 
 SnapResult find_object_snap(const Point& p, const EntityList& entities,
                             const plv::NestingResult& layout, double sheet_gap,
@@ -198,15 +199,22 @@ bool hit_test_entity(const EditorEntity& entity, const Point& p, double scale);
 // Index of the topmost entity hit at p, or -1.
 std::int32_t hit_test_drawing(const EntityList& entities, const Point& p, double scale);
 
-// Default text position of a linear dimension: clamp(0.12 L, 20, 120) from
-// the midpoint along the left normal of p0 -> p1.
-Point default_dimension_text_position(const Point& p0, const Point& p1);
+// Text position of a dimension from a to b given g: when g lies within 1 mm
+// of the midpoint M (and a != b), M moved clamp(0.12 L, 20, 120) along the
+// left normal of a -> b; otherwise g itself. The two-point form is the
+// default position (g = M).
+Point default_dimension_text_position(const Point& a, const Point& b, const Point& g);
+Point default_dimension_text_position(const Point& a, const Point& b);
 
 // "DIA 25.0 mm", "R 6.3 mm", "1250 mm", "99.5 mm".
 std::string format_dimension_text(double value, bool diameter, bool radius);
 
 // Edits shared by every tool.
 void append_entity(EditorState& state, EditorEntity entity);
+// Removes entity `index` and keeps `selection` and every dimension's `link`
+// pointing at the same entities: a reference to the removed one becomes -1,
+// later ones move down by one. Out of range: nothing.
+void erase_entity(EditorState& state, std::int32_t index);
 void push_undo_snapshot(EditorState& state);
 void reset_work_in_progress(EditorState& state);
 // These return whether anything changed (the caller repaints).
