@@ -78,6 +78,15 @@ struct CountingReader {
     }
 };
 
+// "p3.dxf" and the like (built by appending: GCC 12 warns falsely about
+// chains of string additions here).
+std::string numbered(const char* prefix, int n, const char* suffix = ".dxf") {
+    std::string name(prefix);
+    name.append(std::to_string(n));
+    name.append(suffix);
+    return name;
+}
+
 class PartsLoading : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -159,7 +168,7 @@ TEST_F(PartsLoading, WhatMakesTheFileReadAgain) {
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change);
-        const std::string name = "f" + std::to_string(n++) + ".dxf";
+        const std::string name = numbered("f", n++);
         const std::string path = make_file(name);
         plv::DxfImportSettings settings;
         double scale = 1.0;
@@ -242,14 +251,14 @@ TEST_F(PartsLoading, BatchesInJobListOrder) {
     settings.load_threads = 3;
     const int delays[] = {60, 10, 30, 5, 50, 20, 1};
     for (int i = 0; i < 7; ++i) {
-        const std::string name = "p" + std::to_string(i + 1) + ".dxf";
+        const std::string name = numbered("p", i + 1);
         settings.files.push_back({make_file(name), i + 1});
         reader_.delays[name] = std::chrono::milliseconds(delays[i]);
     }
     const auto parts = load_selected_parts_parallel(settings, cache_, reader_.reader());
     ASSERT_EQ(parts.size(), 7u);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(parts[i].name, "p" + std::to_string(i + 1));
+        EXPECT_EQ(parts[i].name, numbered("p", i + 1, ""));
         EXPECT_EQ(parts[i].quantity, i + 1);
     }
     EXPECT_LE(reader_.most_active.load(), 3);
@@ -260,9 +269,9 @@ TEST_F(PartsLoading, BatchesInJobListOrder) {
     };
     for (int b = 0; b < 2; ++b) {
         for (int i = 0; i < 3; ++i) {
-            const std::string done = "p" + std::to_string(b * 3 + i + 1) + ".dxf";
+            const std::string done = numbered("p", b * 3 + i + 1);
             for (int j = (b + 1) * 3; j < 7; ++j) {
-                const std::string later = "p" + std::to_string(j + 1) + ".dxf";
+                const std::string later = numbered("p", j + 1);
                 EXPECT_LT(position(reader_.finished, done), position(reader_.finished, later));
             }
         }
@@ -273,7 +282,7 @@ TEST_F(PartsLoading, FailureWaitsForItsBatchAndStopsLaterOnes) {
     RunSettings settings;
     settings.load_threads = 3;
     for (int i = 0; i < 7; ++i) {
-        const std::string name = "q" + std::to_string(i + 1) + ".dxf";
+        const std::string name = numbered("q", i + 1);
         settings.files.push_back({make_file(name), 1});
     }
     reader_.failures["q2.dxf"] = "DXF input not found: q2.dxf";
@@ -286,7 +295,7 @@ TEST_F(PartsLoading, FailureWaitsForItsBatchAndStopsLaterOnes) {
     }
     EXPECT_EQ(reader_.count("q1.dxf"), 1);
     EXPECT_EQ(reader_.count("q3.dxf"), 1);
-    for (int i = 4; i <= 7; ++i) EXPECT_EQ(reader_.count("q" + std::to_string(i) + ".dxf"), 0);
+    for (int i = 4; i <= 7; ++i) EXPECT_EQ(reader_.count(numbered("q", i)), 0);
     // The batch's good files were cached; the failed one was not.
     EXPECT_EQ(cache_.size(), 2u);
     EXPECT_EQ(reader_.finished.size(), 3u);
