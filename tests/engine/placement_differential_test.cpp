@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -99,6 +100,43 @@ TEST(PlacementDifferential, FastLayoutsEqualTheReferenceAndKeepTheSpacing) {
         placed += static_cast<int>(fast.placements.size());
     }
     EXPECT_GT(placed, jobs * 3);
+}
+
+// Option values at the edges: keys that are not numbers (the order then
+// depends on the list's own order), repeated angles (ties between angles),
+// extreme picks, spacings on both sides of the 1e-6 switch.
+TEST(PlacementDifferential, EdgeOptionValuesEqualTheReference) {
+    struct Variant {
+        const char* name;
+        void (*apply)(plv::IterativeNestingOptions&);
+    };
+    const Variant variants[] = {
+        {"nan ratio", [](plv::IterativeNestingOptions& o) {
+             o.opt_ratio = std::numeric_limits<double>::quiet_NaN();
+         }},
+        {"repeated angles", [](plv::IterativeNestingOptions& o) {
+             o.rotations = {0, 90, 0, 90};
+             o.top_k = 4;
+         }},
+        {"huge top_k", [](plv::IterativeNestingOptions& o) {
+             o.top_k = std::numeric_limits<std::int32_t>::max();
+             o.position_seed = std::numeric_limits<std::int32_t>::max();
+         }},
+        {"tiny spacing", [](plv::IterativeNestingOptions& o) { o.spacing = 1e-7; }},
+        {"spacing just above the switch", [](plv::IterativeNestingOptions& o) { o.spacing = 1.5e-6; }},
+        {"no extra positions", [](plv::IterativeNestingOptions& o) { o.extra_positions = false; }},
+    };
+    for (const Variant& v : variants) {
+        for (std::uint32_t seed = 300; seed < 304; ++seed) {
+            plv::testing::PlacementJob job;
+            plv::testing::make_small_job(job, seed);
+            v.apply(job.options);
+            const plv::NestingResult fast = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
+            const plv::NestingResult ref =
+                plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, {});
+            ASSERT_EQ(layout_difference(fast, ref), "") << v.name << " " << job.name;
+        }
+    }
 }
 
 TEST(PlacementDifferential, RandomSolverLayoutsKeepTheSpacing) {
