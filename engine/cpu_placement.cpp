@@ -378,8 +378,9 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
     if (item.part == nullptr) return false;
     const detail::SheetState state(placed);
     detail::RotationCache cache;
+    detail::Workspace ws;
     return detail::place_cpu(sheet, item, item_angles(item, options), placed, state, sheet_index,
-                             options, cache, detail::thread_workspace(), nullptr, out);
+                             options, cache, ws, nullptr, out);
 }
 
 }  // namespace plv

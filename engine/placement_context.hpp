@@ -68,11 +68,13 @@ public:
     // Placement tried first by the next free test: the last one that
     // conflicted. Only speeds the test up.
     std::size_t& hint() const { return hint_; }
+    ConflictScratch& scratch() const { return scratch_; }
 
 private:
     std::vector<PlacedShape> shapes_;
     BoundingBox sheet_box_;
     mutable std::size_t hint_ = 0;
+    mutable ConflictScratch scratch_;
 };
 
 // Dedup set of candidate positions: the same answer as a linear scan for a
@@ -236,7 +238,5 @@ bool place_random(const Sheet& sheet, const NestingItem& item,
                   const std::vector<Placement>& placed, const SheetState& state,
                   std::int32_t sheet_index, const IterativeNestingOptions& options,
                   RotationCache& cache, Placement& out);
-
-Workspace& thread_workspace();
 
 }  // namespace plv::detail

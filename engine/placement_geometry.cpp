@@ -399,7 +399,6 @@ EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeG
     return doubtful ? EdgeAnswer::doubtful : EdgeAnswer::clear;
 }
 
-thread_local std::vector<std::size_t> t_near_b;
 
 }  // namespace
 
@@ -465,7 +464,7 @@ bool shapes_conflict_reference(const Polygon& moved, const Polygon& placed, doub
 
 bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, double dy,
                      const BoundingBox& a_box, const ShapeGeometry& b, const Polygon& b_shape,
-                     const BoundingBox& b_box, double spacing) {
+                     const BoundingBox& b_box, double spacing, ConflictScratch& scratch) {
     const auto library = [&] {
         return shapes_conflict_reference(geom::translate_polygon(a_shape, dx, dy), b_shape,
                                          spacing);
@@ -474,7 +473,7 @@ bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, 
         std::fabs(dy) >= kLargestCoordinate) {
         return library();
     }
-    std::vector<std::size_t>& near_b = t_near_b;
+    std::vector<std::size_t>& near_b = scratch.near_b;
     const bool boxes_overlap = strict_overlap(a_box.min_x, a_box.min_y, a_box.max_x, a_box.max_y,
                                               b_box.min_x, b_box.min_y, b_box.max_x, b_box.max_y);
     if (spacing > kEngineTol) {

@@ -94,11 +94,16 @@ struct ShapeGeometry {
 
 ShapeGeometry build_shape_geometry(const Polygon& shape);
 
+// Reusable buffers of the pair test; one per thread of work.
+struct ConflictScratch {
+    std::vector<std::size_t> near_b;
+};
+
 // Whether A (a_shape moved by (dx, dy), its outer box a_box) conflicts with
 // the placed B at the spacing, as the free test decides for one placement.
 bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, double dy,
                      const BoundingBox& a_box, const ShapeGeometry& b, const Polygon& b_shape,
-                     const BoundingBox& b_box, double spacing);
+                     const BoundingBox& b_box, double spacing, ConflictScratch& scratch);
 
 // The rule as the free test states it, on the real polygons.
 bool shapes_conflict_reference(const Polygon& moved, const Polygon& placed, double spacing);

@@ -335,7 +335,8 @@ bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, do
         if (i >= n) i -= count;
         const PlacedShape& ps = sheet[i];
         if (!box.overlaps(ps.box, spacing)) continue;
-        if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing)) {
+        if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing,
+                            sheet.scratch())) {
             hint = i;
             return false;
         }
@@ -343,22 +344,19 @@ bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, do
     return true;
 }
 
-Workspace& thread_workspace() {
-    thread_local Workspace ws;
-    return ws;
-}
-
 }  // namespace detail
 
 bool is_position_free(const Polygon& shape, const std::vector<Placement>& placed, double spacing) {
     const BoundingBox box = geom::polygon_bounds(shape);
     std::optional<detail::ShapeGeometry> geo;
+    detail::ConflictScratch scratch;
     for (const Placement& p : placed) {
         const BoundingBox pb = placement_bounds(p);
         if (!box.overlaps(pb, spacing)) continue;
         if (!geo) geo = detail::build_shape_geometry(shape);
         const detail::ShapeGeometry pg = detail::build_shape_geometry(p.shape);
-        if (detail::shapes_conflict(*geo, shape, 0.0, 0.0, box, pg, p.shape, pb, spacing)) {
+        if (detail::shapes_conflict(*geo, shape, 0.0, 0.0, box, pg, p.shape, pb, spacing,
+                                    scratch)) {
             return false;
         }
     }
@@ -373,7 +371,7 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
     rotated.box = geom::polygon_bounds(shape);
     detail::sample_ring(shape.outer, 12, rotated.s12);
     detail::sample_ring(shape.outer, 6, rotated.s6);
-    detail::Workspace& ws = detail::thread_workspace();
+    detail::Workspace ws;
     detail::coordinate_lists(sheet, spacing, ws.xs, ws.ys);
     const bool extras =
         detail::generate_positions(placed, sheet, rotated, spacing, extra_positions, ws.xs, ws.ys, ws);

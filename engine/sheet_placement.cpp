@@ -102,6 +102,7 @@ void compact(NestingResult& result, double spacing) {
     std::vector<std::size_t> order(n);
     std::vector<double> targets;
     std::vector<std::size_t> others;
+    detail::ConflictScratch scratch;
     for (int pass = 0; pass < passes; ++pass) {
         for (std::size_t i = 0; i < n; ++i) order[i] = i;
         merge_sort(order, [&](std::size_t a, std::size_t b) { return box_before(boxes[a], boxes[b]); });
@@ -128,7 +129,7 @@ void compact(NestingResult& result, double spacing) {
             for (const std::size_t j : others) {
                 if (!moved.overlaps(boxes[j], spacing)) continue;
                 if (detail::shapes_conflict(geos[h], ps[h].shape, dx, dy, moved, geos[j],
-                                            ps[j].shape, boxes[j], spacing)) {
+                                            ps[j].shape, boxes[j], spacing, scratch)) {
                     return false;
                 }
             }
@@ -192,7 +193,7 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
     const bool random = options.solver == Solver::random;
     const bool gpu = options.solver == Solver::gpu || options.solver == Solver::dual_gpu;
     detail::RotationCache cache;
-    detail::Workspace& ws = detail::thread_workspace();
+    detail::Workspace ws;
     FailCache fails;
     MemoBook memo_book;
     std::vector<detail::PositionMemo*> memos;

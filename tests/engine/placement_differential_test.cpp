@@ -159,6 +159,7 @@ TEST(PlacementDifferential, PairRuleEqualsTheGeometryLibrary) {
     std::mt19937 g(2024);
     int conflicts = 0;
     int clear = 0;
+    plv::detail::ConflictScratch scratch;
     for (int round = 0; round < 400; ++round) {
         const plv::Part pa = plv::testing::random_part(g, draw(g, 10, 80), 0, true);
         const plv::Part pb = plv::testing::random_part(g, draw(g, 10, 80), 1, true);
@@ -197,7 +198,8 @@ TEST(PlacementDifferential, PairRuleEqualsTheGeometryLibrary) {
                 const Polygon moved = geom::translate_polygon(a, dx, dy);
                 if (!moved_box.overlaps(bb, spacing)) continue;
                 const bool want = plv::detail::shapes_conflict_reference(moved, b, spacing);
-                const bool got = plv::detail::shapes_conflict(ga, a, dx, dy, moved_box, gb, b, bb, spacing);
+                const bool got =
+                    plv::detail::shapes_conflict(ga, a, dx, dy, moved_box, gb, b, bb, spacing, scratch);
                 ASSERT_EQ(got, want) << "round " << round << " spacing " << spacing << " at (" << dx
                                      << ", " << dy << ")";
                 (want ? conflicts : clear) += 1;
