@@ -8,6 +8,7 @@
 #include "placement_jobs.hpp"
 #include "placement_reference.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -57,19 +58,19 @@ int main(int argc, char** argv) {
             wanted.emplace_back(argv[i]);
         }
     }
-    struct Spec {
+    struct JobKind {
         const char* name;
         int copies;
         std::uint32_t seed;
     };
-    const Spec specs[] = {{"small", 20, 11}, {"medium", 100, 12}, {"large", 300, 13}};
+    const JobKind kinds[] = {{"small", 20, 11}, {"medium", 100, 12}, {"large", 300, 13}};
     bool all_identical = true;
-    for (const Spec& spec : specs) {
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), spec.name) == wanted.end()) {
+    for (const JobKind& kind : kinds) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), kind.name) == wanted.end()) {
             continue;
         }
         plv::testing::PlacementJob job;
-        plv::testing::make_bench_job(job, spec.name, spec.copies, spec.seed);
+        plv::testing::make_bench_job(job, kind.name, kind.copies, kind.seed);
         plv::NestingResult fast;
         const double fast_s = seconds([&] {
             fast = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
         const bool clean = plv::find_spacing_violations(fast, job.options.spacing).empty();
         if (fast_only) {
             std::printf("job=%s copies=%zu sheets=%d occupied=%.1f fast_s=%.3f spacing=%s\n",
-                        spec.name, job.items.size(), fast.sheets_used(), fast.occupied_area(),
+                        kind.name, job.items.size(), fast.sheets_used(), fast.occupied_area(),
                         fast_s, clean ? "ok" : "violated");
             continue;
         }
@@ -86,11 +87,11 @@ int main(int argc, char** argv) {
             ref = plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, {});
         });
         const bool identical = same_layout(fast, ref);
-        if (!clean) std::fprintf(stderr, "job=%s: spacing violated\n", spec.name);
+        if (!clean) std::fprintf(stderr, "job=%s: spacing violated\n", kind.name);
         all_identical = all_identical && identical && clean;
         std::printf("job=%s copies=%zu sheets=%d occupied=%.1f fast_s=%.3f reference_s=%.3f "
                     "speedup=%.1f identical=%s\n",
-                    spec.name, job.items.size(), fast.sheets_used(), fast.occupied_area(), fast_s,
+                    kind.name, job.items.size(), fast.sheets_used(), fast.occupied_area(), fast_s,
                     ref_s, ref_s / fast_s, identical ? "yes" : "no");
         std::fflush(stdout);
     }
