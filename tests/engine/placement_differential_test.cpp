@@ -139,6 +139,19 @@ TEST(PlacementDifferential, EdgeOptionValuesEqualTheReference) {
     }
 }
 
+// A full-size sheet with mixed parts: long position lists at their caps.
+TEST(PlacementDifferential, FullSizeSheetEqualsTheReference) {
+    plv::testing::PlacementJob job;
+    plv::testing::make_bench_job(job, "full", 20, 11);
+    job.options.top_k = 3;
+    const plv::NestingResult fast = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
+    const plv::NestingResult ref =
+        plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, {});
+    ASSERT_EQ(layout_difference(fast, ref), "");
+    EXPECT_EQ(fast.placements.size(), 20u);
+    EXPECT_TRUE(plv::find_spacing_violations(fast, job.options.spacing).empty());
+}
+
 TEST(PlacementDifferential, RandomSolverLayoutsKeepTheSpacing) {
     for (std::uint32_t seed = 100; seed < 110; ++seed) {
         plv::testing::PlacementJob job;
