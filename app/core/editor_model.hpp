@@ -75,8 +75,6 @@ struct EditorEntity {
     double value = 0.0;      // typed dimension value, 0 = measured length
     std::string font = "ISOCPEUR";
     double height = 16.0;  // text height in screen pixels, used within 6..96
-
-    bool operator==(const EditorEntity&) const = default;
 };
 
 using EntityList = std::vector<EditorEntity>;
