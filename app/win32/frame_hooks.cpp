@@ -1,5 +1,7 @@
 #include "app/win32/frame_hooks.hpp"
 
+#include "app/win32/run_control.hpp"
+
 namespace app {
 
 FrameHooks& frame_hooks() {
@@ -8,9 +10,8 @@ FrameHooks& frame_hooks() {
 }
 
 void install_part_handlers(FrameHooks& hooks) {
-    // Nothing is plugged in yet: job list, run control, preview, editor,
-    // save, painters and side windows add their handlers here.
-    (void)hooks;
+    // Run start, stop, pause, progress and the saved solutions.
+    install_run_handlers(hooks);
 }
 
 }  // namespace app
