@@ -1,6 +1,7 @@
 // Places seeded jobs of mixed parts on 3000 x 1500 sheets with the engine
 // and with the plain reference placer, and prints per job:
 //   job=NAME copies=N sheets=S occupied=A fast_s=T1 reference_s=T2 speedup=R identical=yes|no
+// fast_s is the median of three runs of the engine; reference_s one run.
 // Usage: placement_bench [--fast-only] [job names...]   (jobs: small medium large)
 
 #include "engine/positions.hpp"
@@ -71,10 +72,24 @@ int main(int argc, char** argv) {
         }
         plv::testing::PlacementJob job;
         plv::testing::make_bench_job(job, kind.name, kind.copies, kind.seed);
+        // The fast run is short and so at the mercy of other load: the
+        // median of three, all of which must give the same layout.
         plv::NestingResult fast;
-        const double fast_s = seconds([&] {
-            fast = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
-        });
+        std::vector<double> runs;
+        bool repeatable = true;
+        for (int run = 0; run < 3; ++run) {
+            plv::NestingResult r;
+            runs.push_back(seconds([&] {
+                r = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
+            }));
+            if (run == 0) {
+                fast = std::move(r);
+            } else if (!same_layout(fast, r)) {
+                repeatable = false;
+            }
+        }
+        std::sort(runs.begin(), runs.end());
+        const double fast_s = runs[1];
         const bool clean = plv::find_spacing_violations(fast, job.options.spacing).empty();
         if (fast_only) {
             std::printf("job=%s copies=%zu sheets=%d occupied=%.1f fast_s=%.3f spacing=%s\n",
@@ -86,7 +101,7 @@ int main(int argc, char** argv) {
         const double ref_s = seconds([&] {
             ref = plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, {});
         });
-        const bool identical = same_layout(fast, ref);
+        const bool identical = same_layout(fast, ref) && repeatable;
         if (!clean) std::fprintf(stderr, "job=%s: spacing violated\n", kind.name);
         all_identical = all_identical && identical && clean;
         std::printf("job=%s copies=%zu sheets=%d occupied=%.1f fast_s=%.3f reference_s=%.3f "
