@@ -1,5 +1,6 @@
 #include "app/win32/frame_hooks.hpp"
 
+#include "app/win32/panel_painter.hpp"
 #include "app/win32/run_control.hpp"
 
 namespace app {
@@ -12,6 +13,8 @@ FrameHooks& frame_hooks() {
 void install_part_handlers(FrameHooks& hooks) {
     // Run start, stop, pause, progress and the saved solutions.
     install_run_handlers(hooks);
+    // Main window painter and the two side windows.
+    install_painter_handlers(hooks);
 }
 
 }  // namespace app

@@ -1,0 +1,407 @@
+// The painters drawn for real with GDI into a 32-bit DIB section and read
+// back pixel by pixel: canvas, settings panel (with a GDI+ logo), the
+// convergence graph, the mutation tree, and the side windows' procedures
+// (scroll bars, wheel, destruction). Text pixels are never compared: the
+// faces are substituted in a Wine prefix.
+
+#include <windows.h>
+
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/core/canvas_model.hpp"
+#include "app/core/graph_model.hpp"
+#include "app/core/gui_state.hpp"
+#include "app/core/panel_paint.hpp"
+#include "app/core/tree_model.hpp"
+#include "app/win32/app_windows.hpp"
+#include "app/win32/canvas_painter.hpp"
+#include "app/win32/graph_window.hpp"
+#include "app/win32/tree_window.hpp"
+
+namespace app {
+// Readable colours in failure messages.
+inline std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+    return os << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ")";
+}
+}  // namespace app
+
+namespace {
+
+using app::Rgb;
+
+const Rgb kWhite{255, 255, 255};
+
+// A top-down 32-bpp DIB section selected into a memory DC, white at first.
+class Dib {
+public:
+    Dib(int width, int height) : width_(width), height_(height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        RECT all{0, 0, width, height};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+    ~Dib() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+
+    HDC dc() const { return dc_; }
+    bool ok() const { return dc_ != nullptr && bitmap_ != nullptr && bits_ != nullptr; }
+
+    Rgb at(int x, int y) const {
+        GdiFlush();
+        const auto* p = static_cast<const std::uint32_t*>(bits_);
+        const std::uint32_t v = p[static_cast<std::size_t>(y) * width_ + x];
+        return Rgb{static_cast<std::uint8_t>((v >> 16) & 0xff), static_cast<std::uint8_t>((v >> 8) & 0xff),
+                   static_cast<std::uint8_t>(v & 0xff)};
+    }
+
+private:
+    int width_;
+    int height_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    void* bits_ = nullptr;
+};
+
+const app::PaintResources kNoResources{};
+
+// Canvas at 0.5 px/mm with sheet 0's top-left corner at (590, 134).
+const app::Rect kCanvasClient{0, 0, 2160, 1200};
+
+app::PixelPoint screen(double x, double y) {
+    return {590 + static_cast<int>(std::lround(x * 0.5)),
+            134 + static_cast<int>(std::lround((1500.0 - y) * 0.5))};
+}
+
+app::CanvasSnapshot one_part_layout() {
+    app::CanvasSnapshot snap;
+    snap.has_layout = true;
+    snap.job_list_empty = false;
+    snap.layout.sheet = plv::Sheet{3000.0, 1500.0};
+    plv::Placement p;
+    p.shape.outer = {{200, 200}, {400, 200}, {400, 400}, {200, 400}, {200, 200}};
+    p.shape.holes = {{{210, 210}, {220, 210}, {220, 220}, {210, 210}}};
+    snap.layout.placements.push_back(p);
+    return snap;
+}
+
+void paint_canvas_into(const Dib& dib, const app::CanvasSnapshot& snap, const app::EditorState& st) {
+    app::draw_paint_list(dib.dc(), app::build_canvas(snap, st, kCanvasClient), kNoResources);
+}
+
+class PainterPixels : public ::testing::Test {};
+
+TEST_F(PainterPixels, EmptyCanvasIsBackgroundWithoutCommandBar) {
+    Dib dib(2160, 1200);
+    ASSERT_TRUE(dib.ok());
+    paint_canvas_into(dib, app::CanvasSnapshot{}, app::EditorState{});
+    EXPECT_EQ(dib.at(2130, 1060), (Rgb{18, 24, 23}));
+    EXPECT_EQ(dib.at(550, 1040), (Rgb{18, 24, 23}));  // no bar
+    EXPECT_EQ(dib.at(544, 60), (Rgb{18, 24, 23}));
+    EXPECT_EQ(dib.at(543, 60), kWhite);    // left of the canvas
+    EXPECT_EQ(dib.at(2136, 500), kWhite);  // right edge is exclusive
+    EXPECT_EQ(dib.at(600, 1064), kWhite);  // bottom edge too
+}
+
+TEST_F(PainterPixels, SheetGridAndPartOutlines) {
+    Dib dib(2160, 1200);
+    ASSERT_TRUE(dib.ok());
+    paint_canvas_into(dib, one_part_layout(), app::EditorState{});
+    EXPECT_EQ(dib.at(1000, 134), (Rgb{46, 101, 71}));  // sheet's top edge
+    EXPECT_EQ(dib.at(590, 500), (Rgb{46, 101, 71}));   // its left edge
+    EXPECT_EQ(dib.at(640, 500), (Rgb{38, 48, 45}));    // minor line at x 100
+    EXPECT_EQ(dib.at(840, 500), (Rgb{50, 63, 58}));    // major line at x 500
+    EXPECT_EQ(dib.at(615, 500), (Rgb{18, 24, 23}));    // between lines
+    const app::PixelPoint top = screen(300, 400);
+    EXPECT_EQ(dib.at(top.x, top.y), (Rgb{230, 226, 216}));
+    const app::PixelPoint hole = screen(214, 210);
+    EXPECT_EQ(dib.at(hole.x, hole.y), (Rgb{232, 91, 46}));
+    // Command bar fill and its top rule.
+    EXPECT_EQ(dib.at(550, 1060), (Rgb{14, 18, 17}));
+    EXPECT_EQ(dib.at(550, 1018), (Rgb{55, 68, 62}));
+}
+
+TEST_F(PainterPixels, SelectedEntityHasTheWidePen) {
+    app::EditorState st;
+    app::EditorEntity plain;
+    plain.kind = app::EntityKind::line;
+    plain.p0 = {1000, 1100};
+    plain.p1 = {1400, 1100};
+    app::EditorEntity chosen = plain;
+    chosen.p0.y = chosen.p1.y = 1000;
+    st.entities = {plain, chosen};
+    st.selection = 1;
+    Dib dib(2160, 1200);
+    ASSERT_TRUE(dib.ok());
+    paint_canvas_into(dib, one_part_layout(), st);
+    const int y = screen(0, 1000).y;  // 384
+    for (int dy : {-1, 0, 1}) EXPECT_EQ(dib.at(1185, y + dy), (Rgb{255, 236, 205})) << dy;
+    const int y1 = screen(0, 1100).y;  // 334
+    EXPECT_EQ(dib.at(1185, y1), (Rgb{230, 226, 216}));
+    EXPECT_EQ(dib.at(1185, y1 - 1), (Rgb{18, 24, 23}));
+}
+
+TEST_F(PainterPixels, CrosshairGapsShowTheCanvas) {
+    app::EditorState st;
+    st.grid_visible = false;
+    st.hover_valid = true;
+    st.hover_screen = {1000, 950};
+    st.hover_point = {820, 0};
+    Dib dib(2160, 1200);
+    ASSERT_TRUE(dib.ok());
+    paint_canvas_into(dib, one_part_layout(), st);
+    int on = 0, off = 0;
+    for (int x = 1100; x < 1130; ++x) {
+        const Rgb c = dib.at(x, 950);
+        if (c == Rgb{120, 140, 130})
+            ++on;
+        else if (c == Rgb{18, 24, 23})
+            ++off;
+        else
+            ADD_FAILURE() << "pixel " << x << " is " << c;
+    }
+    EXPECT_GT(on, 0);
+    EXPECT_GT(off, 0);
+    // The vertical line stops at the command bar.
+    EXPECT_EQ(dib.at(1000, 1040), (Rgb{14, 18, 17}));
+}
+
+TEST_F(PainterPixels, SnapMarkerIsATwoPixelGreenSquare) {
+    app::EditorState st;
+    st.hover_valid = true;
+    st.hover_point = {1600, 300};
+    st.hover_screen = {1390, 734};
+    st.object_snap_hit = true;
+    Dib dib(2160, 1200);
+    ASSERT_TRUE(dib.ok());
+    paint_canvas_into(dib, one_part_layout(), st);
+    const Rgb green{50, 205, 50};
+    EXPECT_EQ(dib.at(1384, 734), green);
+    EXPECT_EQ(dib.at(1395, 734), green);
+    EXPECT_EQ(dib.at(1390, 728), green);
+    EXPECT_EQ(dib.at(1390, 739), green);
+    EXPECT_NE(dib.at(1390, 734), green);
+    EXPECT_NE(dib.at(1397, 734), green);
+}
+
+TEST_F(PainterPixels, PanelBackgroundsEmblemAndScrollBar) {
+    app::PanelPaintInput in;
+    in.client_width = 1320;
+    in.client_height = 768;
+    in.panel_scroll = 300;
+    in.panel_scroll_max = 300;
+    std::vector<app::HelpMarker> markers(1);
+    markers[0].hot_rect = app::Rect{400, 400, 415, 415};
+    in.help_markers = &markers;
+    Dib dib(1320, 768);
+    ASSERT_TRUE(dib.ok());
+    app::draw_paint_list(dib.dc(), app::build_control_panel(in, {}), kNoResources);
+    EXPECT_EQ(dib.at(2, 300), (Rgb{232, 91, 46}));    // accent strip
+    EXPECT_EQ(dib.at(8, 300), (Rgb{38, 38, 38}));     // panel
+    EXPECT_EQ(dib.at(530, 300), (Rgb{30, 35, 33}));   // right of the panel
+    EXPECT_EQ(dib.at(60, 25), (Rgb{255, 223, 184}));  // emblem
+    EXPECT_EQ(dib.at(61, 62), (Rgb{38, 38, 38}));     // its notch
+    EXPECT_EQ(dib.at(511, 200), (Rgb{48, 55, 51}));   // track
+    EXPECT_EQ(dib.at(508, 318), (Rgb{232, 91, 46}));  // thumb top-left
+    EXPECT_EQ(dib.at(515, 759), (Rgb{232, 91, 46}));  // thumb bottom-right
+    EXPECT_EQ(dib.at(511, 317), (Rgb{48, 55, 51}));
+    EXPECT_EQ(dib.at(403, 407), (Rgb{36, 43, 39}));   // help marker fill
+    EXPECT_EQ(dib.at(400, 407), (Rgb{92, 111, 101}));  // and its outline
+}
+
+TEST_F(PainterPixels, LogoPictureIsScaledIntoItsBox) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    {
+        Gdiplus::Bitmap logo(40, 20, PixelFormat32bppARGB);
+        {
+            Gdiplus::Graphics g(&logo);
+            g.Clear(Gdiplus::Color(255, 200, 0, 0));
+        }
+        app::PaintResources res;
+        res.logo = &logo;
+        app::PaintList list;
+        list.picture(app::PictureKind::logo, app::logo_rect(40, 20));  // (18, 29)-(96, 68)
+        Dib dib(200, 100);
+        ASSERT_TRUE(dib.ok());
+        app::draw_paint_list(dib.dc(), list, res);
+        EXPECT_EQ(dib.at(57, 48), (Rgb{200, 0, 0}));
+        EXPECT_EQ(dib.at(90, 62), (Rgb{200, 0, 0}));
+        EXPECT_EQ(dib.at(57, 27), kWhite);
+        EXPECT_EQ(dib.at(57, 69), kWhite);
+    }
+    Gdiplus::GdiplusShutdown(token);
+}
+
+TEST_F(PainterPixels, ConvergenceGraphCurvesAxesAndDot) {
+    app::GraphSnapshot snap;
+    snap.history = {{1, 1e6}, {2, 1e6}, {3, 9e5}};
+    Dib dib(584, 361);
+    ASSERT_TRUE(dib.ok());
+    app::draw_paint_list(dib.dc(), app::build_convergence_graph(snap, {0, 0, 584, 361}), kNoResources);
+    EXPECT_EQ(dib.at(2, 2), (Rgb{38, 38, 38}));
+    EXPECT_EQ(dib.at(570, 190), (Rgb{38, 38, 38}));
+    EXPECT_EQ(dib.at(200, 42), (Rgb{232, 91, 46}));  // flat start of the upper curve
+    EXPECT_EQ(dib.at(82, 120), (Rgb{46, 101, 71}));  // upper axis
+    EXPECT_EQ(dib.at(300, 154), (Rgb{46, 101, 71}));
+    EXPECT_EQ(dib.at(300, 98), (Rgb{62, 67, 63}));   // middle grid line
+    EXPECT_EQ(dib.at(83, 223), (Rgb{255, 223, 184}));  // the one success's dot
+}
+
+// Two nodes and a discarded shuffle between them, within a 584 x 361 area.
+std::vector<plv::IterationStats> small_tree() {
+    plv::IterationStats a;
+    a.iteration = 1;
+    a.iteration_best_score = 100e6;
+    a.utilization = 0.5;
+    a.candidates = {{110e6, true}};
+    plv::IterationStats b = a;
+    b.iteration = 2;
+    b.iteration_best_score = 90e6;
+    b.candidates.clear();
+    return {a, b};
+}
+
+TEST_F(PainterPixels, MutationTreeBoxes) {
+    Dib dib(584, 361);
+    ASSERT_TRUE(dib.ok());
+    const app::TreePaint tree = app::build_mutation_tree(small_tree(), "Poblacion: 4", {0, 0, 584, 361}, 0, 0);
+    app::draw_paint_list(dib.dc(), tree.paint, kNoResources);
+    EXPECT_EQ(dib.at(300, 112), (Rgb{21, 22, 22}));     // base node fill
+    EXPECT_EQ(dib.at(200, 50), (Rgb{132, 143, 138}));   // its 2-px outline
+    EXPECT_EQ(dib.at(50, 100), (Rgb{132, 143, 138}));
+    EXPECT_EQ(dib.at(575, 230), (Rgb{180, 50, 50}));    // discarded shuffle box
+    EXPECT_EQ(dib.at(500, 170), (Rgb{180, 70, 70}));    // and its outline
+    EXPECT_EQ(dib.at(300, 332), (Rgb{30, 90, 50}));     // winning node fill
+    EXPECT_EQ(dib.at(180, 255), (Rgb{132, 143, 138}));  // the grey link
+    EXPECT_EQ(dib.at(400, 20), (Rgb{38, 38, 38}));      // header bar
+}
+
+// A window of one of the side window classes, hidden, with a client area
+// of 584 x 361.
+HWND make_side_window(const char* class_name, WNDPROC proc, DWORD extra_style) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = class_name;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    RECT outer{0, 0, 584, 361};
+    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_TOOLWINDOW);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, class_name, "test", WS_OVERLAPPEDWINDOW | extra_style, 0, 0,
+                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+void drain_messages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+void set_history(std::vector<plv::IterationStats> h) {
+    app::GuiState& gui = app::gui_state();
+    std::lock_guard<std::mutex> lock(gui.state_mutex);
+    gui.iteration_history = std::move(h);
+}
+
+TEST(SideWindows, TreeScrollBarsWheelAndDestroy) {
+    std::vector<plv::IterationStats> h;
+    for (int i = 1; i <= 40; ++i) {
+        plv::IterationStats s;
+        s.iteration = i;
+        s.iteration_best_score = 1000.0 - i;
+        h.push_back(s);
+    }
+    set_history(h);
+    app::tree_scroll_state() = app::TreeScrollState{};
+    HWND window = make_side_window("PainterTestTree", app::tree_window_proc, WS_VSCROLL | WS_HSCROLL);
+    ASSERT_NE(window, nullptr);
+    RECT rc{};
+    GetClientRect(window, &rc);
+    {
+        Dib dib(rc.right, rc.bottom);
+        app::paint_mutation_tree(window, dib.dc());
+    }
+    app::TreeScrollState& st = app::tree_scroll_state();
+    // 40 nodes: 50 + 70 + 39 * 100 px of content.
+    EXPECT_EQ(st.max_y, 4020 - rc.bottom);
+    EXPECT_EQ(st.max_x, 0);
+    // The paint asked for the new range; it arrives with the next messages.
+    drain_messages();
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_RANGE | SIF_PAGE;
+    GetClientRect(window, &rc);
+    ASSERT_TRUE(GetScrollInfo(window, SB_VERT, &si));
+    EXPECT_EQ(si.nMax, st.max_y + rc.bottom);
+    EXPECT_EQ(static_cast<int>(si.nPage), rc.bottom);
+
+    SendMessageA(window, WM_VSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), 0);
+    EXPECT_EQ(st.y, 200);
+    SendMessageA(window, WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), 0);
+    EXPECT_EQ(st.y, 160);
+    SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
+    EXPECT_EQ(st.y, 280);
+    SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 100), 0);
+    EXPECT_EQ(st.y, 280);
+    EXPECT_EQ(GetScrollPos(window, SB_VERT), 280);
+    for (int i = 0; i < 40; ++i) SendMessageA(window, WM_VSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), 0);
+    EXPECT_EQ(st.y, st.max_y);
+    SendMessageA(window, WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+    EXPECT_EQ(st.x, 0);  // nothing to scroll sideways
+    // A real paint through the procedure at the end of the content.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, 0, 0), 1);
+
+    app::app_windows().tree_window = window;
+    DestroyWindow(window);
+    EXPECT_EQ(app::app_windows().tree_window, nullptr);
+    set_history({});
+    app::tree_scroll_state() = app::TreeScrollState{};
+}
+
+TEST(SideWindows, GraphWindowPaintsAndForgetsItsHandle) {
+    set_history(small_tree());
+    HWND window = make_side_window("PainterTestGraph", app::graph_window_proc, 0);
+    ASSERT_NE(window, nullptr);
+    RECT rc{};
+    GetClientRect(window, &rc);
+    {
+        Dib dib(rc.right, rc.bottom);
+        app::paint_convergence_graph(window, dib.dc());
+        EXPECT_EQ(dib.at(2, 2), (Rgb{38, 38, 38}));
+        EXPECT_EQ(dib.at(82, 120), (Rgb{46, 101, 71}));
+    }
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, 0, 0), 1);
+    app::app_windows().graph_window = window;
+    DestroyWindow(window);
+    EXPECT_EQ(app::app_windows().graph_window, nullptr);
+    set_history({});
+}
+
+}  // namespace
