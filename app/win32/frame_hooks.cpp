@@ -1,5 +1,6 @@
 #include "app/win32/frame_hooks.hpp"
 
+#include "app/win32/job_list_commands.hpp"
 #include "app/win32/panel_painter.hpp"
 #include "app/win32/run_control.hpp"
 
@@ -11,6 +12,8 @@ FrameHooks& frame_hooks() {
 }
 
 void install_part_handlers(FrameHooks& hooks) {
+    // Job list, preview loads and saving the result.
+    install_jobs_handlers(hooks);
     // Run start, stop, pause, progress and the saved solutions.
     install_run_handlers(hooks);
     // Main window painter and the two side windows.
