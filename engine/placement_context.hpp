@@ -138,9 +138,16 @@ private:
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clear_;
 };
 
+// The coordinates' bits: round values have long runs of zero low bits, so
+// every bit is mixed into the slot (a weak mix put whole rows of the grid in
+// one probe run).
 inline std::size_t memo_slot(std::uint64_t x, std::uint64_t y, std::size_t mask) {
-    std::uint64_t h = x * 0x9E3779B97F4A7C15ull ^ (y + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 31;
+    std::uint64_t h = x ^ ((y << 29) | (y >> 35)) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
     return static_cast<std::size_t>(h) & mask;
 }
 
