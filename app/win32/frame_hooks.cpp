@@ -1,5 +1,7 @@
 #include "app/win32/frame_hooks.hpp"
 
+#include "app/win32/editor_handlers.hpp"
+
 #include "app/win32/job_list_commands.hpp"
 #include "app/win32/panel_painter.hpp"
 #include "app/win32/run_control.hpp"
@@ -12,6 +14,8 @@ FrameHooks& frame_hooks() {
 }
 
 void install_part_handlers(FrameHooks& hooks) {
+    // Drawing editor: tools, mouse, keys, cursor and its buttons.
+    install_editor_handlers(hooks);
     // Job list, preview loads and saving the result.
     install_jobs_handlers(hooks);
     // Run start, stop, pause, progress and the saved solutions.

@@ -1,0 +1,215 @@
+#include "app/win32/editor_handlers.hpp"
+
+#include <windowsx.h>
+
+#include "app/core/control_ids.hpp"
+#include "app/core/editor_dimensions.hpp"
+#include "app/core/editor_input.hpp"
+#include "app/core/editor_model.hpp"
+#include "app/core/editor_text.hpp"
+#include "app/win32/app_windows.hpp"
+#include "app/win32/text_window.hpp"
+#include "app/win32/value_window.hpp"
+
+namespace app {
+
+bool Win32EditorHost::display_layout(plv::NestingResult& out) { return get_display_layout(out); }
+
+Rect Win32EditorHost::client_rect() {
+    RECT r{};
+    GetClientRect(window_, &r);
+    return Rect{r.left, r.top, r.right, r.bottom};
+}
+
+void Win32EditorHost::focus_main() { SetFocus(window_); }
+void Win32EditorHost::capture_mouse() { SetCapture(window_); }
+void Win32EditorHost::release_mouse() { ReleaseCapture(); }
+
+void Win32EditorHost::set_cursor(CursorShape shape) {
+    WORD id = 32512;  // IDC_ARROW
+    switch (shape) {
+        case CursorShape::arrow: id = 32512; break;
+        case CursorShape::ibeam: id = 32513; break;
+        case CursorShape::cross: id = 32515; break;
+        case CursorShape::size_all: id = 32646; break;
+    }
+    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(id)));
+}
+
+void Win32EditorHost::invalidate_canvas() {
+    const Rect c = canvas_rect(client_rect());
+    const RECT r{c.left, c.top, c.right, c.bottom};
+    InvalidateRect(window_, &r, FALSE);
+}
+
+void Win32EditorHost::invalidate_window() { InvalidateRect(window_, nullptr, FALSE); }
+
+bool Win32EditorHost::ctrl_or_alt_down() { return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0; }
+
+void Win32EditorHost::set_grid_caption(bool grid_on) {
+    HWND button = control_handle(IDC_GRID);
+    if (button != nullptr) SetWindowTextA(button, grid_on ? "Grilla ON" : "Grilla OFF");
+}
+
+WindowAnswer Win32EditorHost::ask_dimension_value(const std::string& initial, std::string& answer) {
+    return ask_value(window_, initial, answer);
+}
+
+WindowAnswer Win32EditorHost::ask_text_fields(TextWindowFields& fields) {
+    return ask_text_style(window_, fields);
+}
+
+namespace {
+
+int x_of(LPARAM lparam) { return GET_X_LPARAM(lparam); }
+int y_of(LPARAM lparam) { return GET_Y_LPARAM(lparam); }
+
+void on_set_tool(HWND window, int tool) {
+    Win32EditorHost host(window);
+    set_editor_tool(editor_state(), host, tool);
+}
+
+bool on_delete_selected(HWND window) {
+    Win32EditorHost host(window);
+    return erase_selected_entity(editor_state(), host);
+}
+
+void on_undo(HWND window) {
+    Win32EditorHost host(window);
+    editor_undo(editor_state(), host);
+}
+
+void on_fit_view(HWND window) {
+    Win32EditorHost host(window);
+    editor_fit_view(editor_state(), host);
+}
+
+void on_clear_drawing(HWND window) {
+    Win32EditorHost host(window);
+    editor_clear_drawing(editor_state(), host);
+}
+
+void on_toggle_grid(HWND window) {
+    Win32EditorHost host(window);
+    toggle_grid(editor_state(), host);
+}
+
+bool on_set_cursor(HWND window) {
+    POINT p{};
+    if (!GetCursorPos(&p) || !ScreenToClient(window, &p)) return false;
+    Win32EditorHost host(window);
+    const std::optional<CursorShape> shape = canvas_cursor(editor_state(), host.client_rect(), p.x, p.y);
+    if (!shape) return false;
+    host.set_cursor(*shape);
+    return true;
+}
+
+bool on_key(HWND window, WPARAM wparam, LPARAM) {
+    Win32EditorHost host(window);
+    return handle_editor_key(editor_state(), host, static_cast<int>(wparam));
+}
+
+bool on_pick_click(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), false);
+}
+
+bool on_pick_double_click(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), true);
+}
+
+bool on_left_down(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return editor_left_button_down(editor_state(), host, x_of(lparam), y_of(lparam));
+}
+
+bool on_left_up(HWND window, WPARAM, LPARAM) {
+    Win32EditorHost host(window);
+    return editor_left_button_up(editor_state(), host);
+}
+
+bool on_edit_text(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return edit_text_entity_at(editor_state(), host, x_of(lparam), y_of(lparam));
+}
+
+bool on_finish_polyline(HWND window, WPARAM, LPARAM) {
+    Win32EditorHost host(window);
+    return finish_polyline(editor_state(), host);
+}
+
+bool on_reset_view(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return reset_view_from_canvas(editor_state(), host, x_of(lparam), y_of(lparam));
+}
+
+bool on_right_down(HWND window, WPARAM, LPARAM) {
+    Win32EditorHost host(window);
+    return editor_right_button_down(editor_state(), host);
+}
+
+bool on_middle_down(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return editor_middle_button_down(editor_state(), host, x_of(lparam), y_of(lparam));
+}
+
+bool on_middle_double_click(HWND window, WPARAM, LPARAM) {
+    Win32EditorHost host(window);
+    editor_middle_double_click(editor_state(), host);
+    return true;
+}
+
+bool on_drag(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    return editor_mouse_drag(editor_state(), host, x_of(lparam), y_of(lparam));
+}
+
+bool on_hover(HWND window, WPARAM, LPARAM lparam) {
+    Win32EditorHost host(window);
+    editor_hover(editor_state(), host, x_of(lparam), y_of(lparam));
+    return false;  // the move still gets default processing
+}
+
+bool on_wheel(HWND window, WPARAM wparam, LPARAM lparam) {
+    POINT p{x_of(lparam), y_of(lparam)};  // screen coordinates
+    ScreenToClient(window, &p);
+    Win32EditorHost host(window);
+    return zoom_canvas_at_cursor(editor_state(), host, p.x, p.y, GET_WHEEL_DELTA_WPARAM(wparam));
+}
+
+void on_capture_lost(HWND) { editor_capture_lost(editor_state()); }
+
+int current_tool() { return editor_state().tool; }
+bool grid_shown() { return editor_state().grid_visible; }
+
+}  // namespace
+
+void install_editor_handlers(FrameHooks& hooks) {
+    hooks.current_editor_tool = current_tool;
+    hooks.grid_visible = grid_shown;
+    hooks.set_editor_tool = on_set_tool;
+    hooks.delete_selected_entity = on_delete_selected;
+    hooks.undo_last_edit = on_undo;
+    hooks.fit_view = on_fit_view;
+    hooks.clear_drawing = on_clear_drawing;
+    hooks.toggle_grid = on_toggle_grid;
+    hooks.update_canvas_cursor = on_set_cursor;
+    hooks.handle_editor_key = on_key;
+    hooks.pick_dimension_click = on_pick_click;
+    hooks.pick_dimension_double_click = on_pick_double_click;
+    hooks.editor_left_button_down = on_left_down;
+    hooks.editor_left_button_up = on_left_up;
+    hooks.edit_text_entity_at = on_edit_text;
+    hooks.finish_polyline_double_click = on_finish_polyline;
+    hooks.reset_view_from_canvas = on_reset_view;
+    hooks.editor_right_button_down = on_right_down;
+    hooks.editor_middle_button_down = on_middle_down;
+    hooks.editor_middle_double_click = on_middle_double_click;
+    hooks.editor_mouse_drag = on_drag;
+    hooks.editor_hover = on_hover;
+    hooks.zoom_canvas_at_cursor = on_wheel;
+    hooks.editor_capture_lost = on_capture_lost;
+}
+
+}  // namespace app

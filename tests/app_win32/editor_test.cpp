@@ -1,0 +1,299 @@
+// The drawing editor on the real main window: mouse and key messages sent
+// to it draw and undo, and the two modal input windows are found, read,
+// typed into and confirmed (or cancelled) from a second thread while the
+// window's own loop runs.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/core/control_ids.hpp"
+#include "app/core/editor_model.hpp"
+#include "app/core/gui_state.hpp"
+#include "app/win32/editor_handlers.hpp"
+#include "app/win32/frame_hooks.hpp"
+#include "app/win32/main_window.hpp"
+#include "app/win32/text_window.hpp"
+#include "app/win32/value_window.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using app::Point;
+
+std::string text_of(HWND window) {
+    char buffer[512] = {};
+    GetWindowTextA(window, buffer, sizeof(buffer));
+    return buffer;
+}
+
+// Waits on its own thread for a top-level window of `cls` and `title`,
+// then hands it to `act`.
+class DialogWatcher {
+public:
+    DialogWatcher(const char* cls, const char* title, std::function<void(HWND)> act)
+        : thread_([this, cls, title, act] {
+              const auto deadline = std::chrono::steady_clock::now() + 10s;
+              while (std::chrono::steady_clock::now() < deadline) {
+                  // Visible: created whole and its loop running.
+                  HWND dialog = FindWindowA(cls, title);
+                  if (dialog != nullptr && IsWindowVisible(dialog)) {
+                      act(dialog);
+                      found_ = true;
+                      return;
+                  }
+                  std::this_thread::sleep_for(10ms);
+              }
+          }) {}
+    ~DialogWatcher() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool found() {
+        if (thread_.joinable()) thread_.join();
+        return found_;
+    }
+
+private:
+    std::atomic<bool> found_{false};
+    std::thread thread_;
+};
+
+void press_key(HWND target, WPARAM key) { PostMessageA(target, WM_KEYDOWN, key, 0); }
+
+class EditorWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
+    }
+
+    void SetUp() override {
+        app::GuiState& gui = app::gui_state();
+        {
+            std::lock_guard<std::mutex> lock(gui.state_mutex);
+            gui.has_result = false;
+            gui.shown_result = plv::NestingResult{};
+            gui.preview_layout = plv::NestingResult{};
+            gui.preview_layout.sheet = {3000, 1500};
+            plv::Placement corner;
+            corner.part_name = "corner";
+            corner.shape.outer = {{2900, 10}, {2950, 10}, {2950, 60}, {2900, 60}, {2900, 10}};
+            gui.preview_layout.placements.push_back(corner);
+            gui.preview_ready = true;
+        }
+        app::editor_state() = app::EditorState{};
+        // Scale 2.2 px/mm: the world's upper left corner is near the
+        // canvas's.
+        app::editor_state().zoom = 10.0;
+        app::frame_hooks() = app::FrameHooks{};
+        app::install_editor_handlers(app::frame_hooks());
+        window_ = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
+                                  1400, 1000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(window_, nullptr);
+        pump();
+    }
+
+    void TearDown() override {
+        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+        pump();
+        app::frame_hooks() = app::FrameHooks{};
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::gui_state().preview_ready = false;
+        app::gui_state().preview_layout = plv::NestingResult{};
+    }
+
+    static void pump() {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+        }
+    }
+
+    app::ViewTransform view() const {
+        RECT r{};
+        GetClientRect(window_, &r);
+        plv::NestingResult layout;
+        app::get_display_layout(layout);
+        return app::compute_view_transform(layout, app::canvas_rect(app::Rect{0, 0, r.right, r.bottom}),
+                                           app::editor_state());
+    }
+
+    POINT screen_of(Point world) const {
+        const Point s = app::world_to_screen(view(), world);
+        return POINT{app::round_to_int(s.x), app::round_to_int(s.y)};
+    }
+
+    void send_mouse(UINT message, Point world) {
+        const POINT p = screen_of(world);
+        SendMessageA(window_, message, message == WM_MOUSEMOVE ? 0 : MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    }
+
+    void click(Point world) {
+        send_mouse(WM_LBUTTONDOWN, world);
+        send_mouse(WM_LBUTTONUP, world);
+    }
+
+    void command(int id) { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    void key(WPARAM k) { SendMessageA(window_, WM_KEYDOWN, k, 0); }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(EditorWindow, DrawsALineWithTheMouseAndUndoesIt) {
+    command(app::IDC_TOOL_LINE);
+    EXPECT_EQ(app::editor_state().tool, app::EditorTool::line);
+    click({100, 1400});
+    send_mouse(WM_MOUSEMOVE, {180, 1400});
+    const app::EntityList& ents = app::editor_state().entities;
+    ASSERT_EQ(ents.size(), 1u);
+    EXPECT_TRUE(app::editor_state().shape_in_progress);
+    EXPECT_NEAR(ents[0].p1.x, 180, 0.5);  // the rubber band
+    click({200, 1400});
+    ASSERT_EQ(ents.size(), 1u);
+    EXPECT_FALSE(app::editor_state().shape_in_progress);
+    EXPECT_EQ(ents[0].kind, app::EntityKind::line);
+    EXPECT_NEAR(ents[0].p0.x, 100, 0.5);
+    EXPECT_NEAR(ents[0].p1.x, 200, 0.5);
+    EXPECT_NEAR(ents[0].p1.y, 1400, 0.5);
+
+    // The select tool picks it and Delete removes it; Undo brings it back.
+    key('V');
+    click({150, 1400});
+    EXPECT_EQ(app::editor_state().selection, 0);
+    key(VK_DELETE);
+    EXPECT_TRUE(ents.empty());
+    command(app::IDC_UNDO);
+    EXPECT_EQ(ents.size(), 1u);
+    command(app::IDC_UNDO);  // the select click's snapshot
+    command(app::IDC_UNDO);  // the line's first press
+    EXPECT_TRUE(ents.empty());
+
+    // The grid button flips grid and snapping and its caption.
+    command(app::IDC_GRID);
+    EXPECT_FALSE(app::editor_state().grid_visible);
+    EXPECT_EQ(text_of(GetDlgItem(window_, app::IDC_GRID)), "Grilla OFF");
+    command(app::IDC_GRID);
+    EXPECT_TRUE(app::editor_state().snap_to_grid);
+    EXPECT_EQ(text_of(GetDlgItem(window_, app::IDC_GRID)), "Grilla ON");
+}
+
+TEST_F(EditorWindow, WheelZoomsAtTheCursorOverTheCanvas) {
+    POINT p = screen_of({200, 1300});
+    ClientToScreen(window_, &p);
+    SendMessageA(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(120))),
+                 MAKELPARAM(static_cast<WORD>(static_cast<short>(p.x)), static_cast<WORD>(static_cast<short>(p.y))));
+    EXPECT_DOUBLE_EQ(app::editor_state().zoom, 11.8);
+    // The middle button's double click brings the view back.
+    SendMessageA(window_, WM_MBUTTONDBLCLK, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(app::editor_state().zoom, 1.0);
+}
+
+TEST_F(EditorWindow, ValueWindowTakesATypedValue) {
+    app::EditorEntity line;
+    line.kind = app::EntityKind::line;
+    line.p0 = {100, 1400};
+    line.p1 = {200, 1400};
+    app::append_entity(app::editor_state(), line);
+    key('M');
+    click({100, 1400});  // object snap puts both presses on the ends
+    click({200, 1400});
+    const app::EntityList& ents = app::editor_state().entities;
+    ASSERT_EQ(ents.size(), 2u);
+    EXPECT_EQ(ents[1].link, 0);
+
+    std::string shown, cls_title;
+    RECT rect{};
+    bool owner_disabled = false;
+    DialogWatcher watcher(app::kValueWindowClass, app::kValueWindowTitle, [&](HWND dialog) {
+        HWND edit = GetDlgItem(dialog, app::kValueEditId);
+        shown = text_of(edit);
+        GetWindowRect(dialog, &rect);
+        owner_disabled = !IsWindowEnabled(window_);
+        SetWindowTextA(edit, "150,5");
+        press_key(edit, VK_RETURN);
+    });
+    click({150, 1440});
+    ASSERT_TRUE(watcher.found());
+    EXPECT_EQ(shown, "100 mm");
+    EXPECT_EQ(rect.right - rect.left, 310);
+    EXPECT_EQ(rect.bottom - rect.top, 150);
+    EXPECT_TRUE(owner_disabled);
+    EXPECT_TRUE(IsWindowEnabled(window_));
+    EXPECT_EQ(FindWindowA(app::kValueWindowClass, nullptr), nullptr);
+    EXPECT_DOUBLE_EQ(ents[0].p1.x, 250.5);
+    EXPECT_EQ(ents[1].text, "150 mm");
+    EXPECT_FALSE(app::editor_state().dimension_active);
+
+    // A double click on the dimension opens it again; Escape cancels.
+    DialogWatcher cancel(app::kValueWindowClass, app::kValueWindowTitle, [&](HWND dialog) {
+        shown = text_of(GetDlgItem(dialog, app::kValueEditId));
+        press_key(GetDlgItem(dialog, app::kValueEditId), VK_ESCAPE);
+    });
+    const POINT at = screen_of({175, 1440});
+    SendMessageA(window_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    ASSERT_TRUE(cancel.found());
+    EXPECT_EQ(shown, "150 mm");
+    EXPECT_DOUBLE_EQ(ents[0].p1.x, 250.5);
+    EXPECT_EQ(app::editor_state().selection, 1);
+}
+
+TEST_F(EditorWindow, TextWindowPlacesAndCancels) {
+    key('T');
+    std::string text, font, size;
+    DialogWatcher watcher(app::kTextWindowClass, app::kTextWindowTitle, [&](HWND dialog) {
+        text = text_of(GetDlgItem(dialog, app::kTextEditId));
+        font = text_of(GetDlgItem(dialog, app::kFontEditId));
+        size = text_of(GetDlgItem(dialog, app::kSizeEditId));
+        SetWindowTextA(GetDlgItem(dialog, app::kTextEditId), "Hola");
+        SetWindowTextA(GetDlgItem(dialog, app::kSizeEditId), "24");
+        press_key(GetDlgItem(dialog, app::kSizeEditId), VK_RETURN);
+    });
+    click({300, 1300});
+    ASSERT_TRUE(watcher.found());
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(font, "ISOCPEUR");
+    EXPECT_EQ(size, "16");
+    const app::EntityList& ents = app::editor_state().entities;
+    ASSERT_EQ(ents.size(), 1u);
+    EXPECT_EQ(ents[0].text, "Hola");
+    EXPECT_EQ(ents[0].height, 24);
+    EXPECT_EQ(app::editor_state().text_height, 24);
+
+    DialogWatcher cancel(app::kTextWindowClass, app::kTextWindowTitle, [&](HWND dialog) {
+        size = text_of(GetDlgItem(dialog, app::kSizeEditId));
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+    });
+    click({250, 1350});
+    ASSERT_TRUE(cancel.found());
+    EXPECT_EQ(size, "24");
+    EXPECT_EQ(ents.size(), 1u);
+}
+
+TEST_F(EditorWindow, QuitWhileAWindowIsOpenClosesItAndKeepsTheQuit) {
+    key('T');
+    const DWORD ui_thread = GetCurrentThreadId();
+    DialogWatcher watcher(app::kTextWindowClass, app::kTextWindowTitle,
+                          [&](HWND) { PostThreadMessageA(ui_thread, WM_QUIT, 7, 0); });
+    click({300, 1300});
+    ASSERT_TRUE(watcher.found());
+    EXPECT_EQ(FindWindowA(app::kTextWindowClass, nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(window_));
+    EXPECT_TRUE(app::editor_state().entities.empty());
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
+}  // namespace
