@@ -1,7 +1,6 @@
 #include "app/win32/frame_hooks.hpp"
 
 #include "app/win32/editor_handlers.hpp"
-
 #include "app/win32/job_list_commands.hpp"
 #include "app/win32/panel_painter.hpp"
 #include "app/win32/run_control.hpp"

@@ -189,6 +189,29 @@ TEST_F(EditorWindow, DrawsALineWithTheMouseAndUndoesIt) {
     EXPECT_EQ(text_of(GetDlgItem(window_, app::IDC_GRID)), "Grilla ON");
 }
 
+TEST_F(EditorWindow, PolylineEndsWithADoubleClickAndTheRightButtonRepeatsTheTool) {
+    key('P');
+    click({100, 1400});
+    click({200, 1400});
+    // A double click: its first press adds the point, the second ends it.
+    send_mouse(WM_LBUTTONDOWN, {200, 1300});
+    send_mouse(WM_LBUTTONUP, {200, 1300});
+    send_mouse(WM_LBUTTONDBLCLK, {200, 1300});
+    const app::EntityList& ents = app::editor_state().entities;
+    ASSERT_EQ(ents.size(), 1u);
+    EXPECT_EQ(ents[0].kind, app::EntityKind::polyline);
+    EXPECT_EQ(ents[0].points.size(), 3u);
+    EXPECT_FALSE(app::editor_state().polyline_active);
+
+    // A double click on empty canvas with nothing under way resets the view.
+    send_mouse(WM_LBUTTONDBLCLK, {300, 1300});
+    EXPECT_EQ(app::editor_state().zoom, 1.0);
+
+    key('V');
+    SendMessageA(window_, WM_RBUTTONDOWN, 0, MAKELPARAM(700, 300));
+    EXPECT_EQ(app::editor_state().tool, app::EditorTool::polyline);
+}
+
 TEST_F(EditorWindow, WheelZoomsAtTheCursorOverTheCanvas) {
     POINT p = screen_of({200, 1300});
     ClientToScreen(window_, &p);
