@@ -17,12 +17,16 @@
 #include <vector>
 
 #include "app/core/canvas_model.hpp"
+#include "app/core/editor_model.hpp"
 #include "app/core/graph_model.hpp"
 #include "app/core/gui_state.hpp"
 #include "app/core/panel_paint.hpp"
 #include "app/core/tree_model.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/canvas_painter.hpp"
+#include "app/win32/frame_hooks.hpp"
+#include "app/win32/main_window.hpp"
+#include "app/win32/panel_painter.hpp"
 #include "app/win32/graph_window.hpp"
 #include "app/win32/tree_window.hpp"
 
@@ -402,6 +406,55 @@ TEST(SideWindows, GraphWindowPaintsAndForgetsItsHandle) {
     DestroyWindow(window);
     EXPECT_EQ(app::app_windows().graph_window, nullptr);
     set_history({});
+}
+
+TEST(SideWindows, MainWindowPaintsPanelMarkersAndCanvas) {
+    app::frame_hooks() = app::FrameHooks{};
+    app::install_painter_handlers(app::frame_hooks());
+    ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
+    app::gui_state().panel = app::PanelState{};
+    {
+        // No layout: the canvas shows its placeholder only.
+        app::GuiState& gui = app::gui_state();
+        std::lock_guard<std::mutex> lock(gui.state_mutex);
+        gui.has_result = false;
+        gui.preview_ready = false;
+        gui.preview_loading = false;
+        gui.preview_message.clear();
+    }
+    HWND window = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0,
+                                  0, 1100, 760, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    RECT rc{};
+    GetClientRect(window, &rc);
+    {
+        Dib dib(rc.right, rc.bottom);
+        ASSERT_TRUE(dib.ok());
+        app::paint_control_panel(window, dib.dc());
+        EXPECT_EQ(dib.at(2, rc.bottom / 2), (Rgb{232, 91, 46}));
+        EXPECT_EQ(dib.at(8, rc.bottom / 2), (Rgb{38, 38, 38}));
+        const app::Rect canvas = app::canvas_rect({0, 0, rc.right, rc.bottom});
+        if (canvas.right > canvas.left + 4 && canvas.bottom > canvas.top + 4) {
+            EXPECT_EQ(dib.at(canvas.right - 2, canvas.bottom - 2), (Rgb{18, 24, 23}));
+            EXPECT_EQ(dib.at(canvas.right, canvas.bottom - 2), (Rgb{30, 35, 33}));
+        }
+        // The first shown marker below the header band has its filled circle.
+        int checked = 0;
+        for (const app::HelpMarker& m : app::gui_state().help_markers) {
+            const app::Rect& r = m.hot_rect;
+            if (!m.visible || r.left >= r.right || r.top < 110 || r.bottom > rc.bottom) continue;
+            EXPECT_EQ(dib.at(r.left + 3, (r.top + r.bottom) / 2), (Rgb{36, 43, 39}));
+            ++checked;
+            break;
+        }
+        EXPECT_EQ(checked, 1);
+    }
+    // The real paint, through the window procedure.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    DestroyWindow(window);
+    drain_messages();
+    app::frame_hooks() = app::FrameHooks{};
 }
 
 }  // namespace
