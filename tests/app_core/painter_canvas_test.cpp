@@ -58,6 +58,7 @@ app::CanvasSnapshot layout_snapshot(int sheets = 1) {
     return snap;
 }
 
+std::vector<const app::PaintOp*> lines_in(const app::PaintList&&, Rgb, int = 1) = delete;
 std::vector<const app::PaintOp*> lines_in(const app::PaintList& list, Rgb colour, int width = 1) {
     std::vector<const app::PaintOp*> out;
     for (const app::PaintOp* op : ops_of(list, OpKind::polyline))
@@ -460,7 +461,8 @@ TEST(CanvasPaint, TextEntityFont) {
         t.text = "Hola";
         t.font = c.face;
         t.height = c.height;
-        const app::PaintOp* op = find_text(overlay_with({t}), "Hola");
+        const app::PaintList list = overlay_with({t});
+        const app::PaintOp* op = find_text(list, "Hola");
         ASSERT_NE(op, nullptr);
         EXPECT_EQ(op->font, app::FontRole::custom);
         EXPECT_EQ(op->face, c.expected_face);
@@ -494,8 +496,8 @@ TEST(CanvasPaint, ShapesUnderWayFollowTheCursor) {
     EXPECT_EQ(lines[0]->points,
               (std::vector<PixelPoint>{screen(0, 0), screen(50, 50), screen(100, 100)}));
     st.hover_valid = false;
-    EXPECT_TRUE(
-        lines_in(overlay_of(app::build_canvas(layout_snapshot(), st, kClient)), kEntityColour).empty());
+    const app::PaintList none = overlay_of(app::build_canvas(layout_snapshot(), st, kClient));
+    EXPECT_TRUE(lines_in(none, kEntityColour).empty());
 }
 
 TEST(CanvasPaint, CrosshairSnapMarkerAndCommandBar) {

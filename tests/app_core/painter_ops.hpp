@@ -26,6 +26,9 @@ inline std::vector<const app::PaintOp*> ops_of(const app::PaintList& list, app::
     return out;
 }
 
+// Pointers into a temporary list would dangle at once.
+std::vector<const app::PaintOp*> ops_of(const app::PaintList&&, app::OpKind) = delete;
+
 inline std::vector<std::string> texts_of(const app::PaintList& list) {
     std::vector<std::string> out;
     for (const app::PaintOp& op : list.ops)
@@ -41,6 +44,8 @@ inline const app::PaintOp* find_text(const app::PaintList& list, const std::stri
             return &op;
     return nullptr;
 }
+
+const app::PaintOp* find_text(const app::PaintList&&, const std::string&) = delete;
 
 inline bool has_text(const app::PaintList& list, const std::string& text) {
     return find_text(list, text) != nullptr;

@@ -153,13 +153,15 @@ TEST(PanelPaint, LogoThenIconThenEmblem) {
     PanelPaintInput in = input_of(800);
     in.logo = app::PictureSize{156, 78};
     in.has_icon = true;
-    auto pictures = ops_of(app::build_control_panel(in, kTenPerChar), OpKind::picture);
+    const app::PaintList with_logo = app::build_control_panel(in, kTenPerChar);
+    auto pictures = ops_of(with_logo, OpKind::picture);
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0]->picture, app::PictureKind::logo);
     EXPECT_EQ(pictures[0]->rect, (Rect{18, 29, 96, 68}));
 
     in.logo.reset();
-    pictures = ops_of(app::build_control_panel(in, kTenPerChar), OpKind::picture);
+    const app::PaintList with_icon = app::build_control_panel(in, kTenPerChar);
+    pictures = ops_of(with_icon, OpKind::picture);
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0]->picture, app::PictureKind::icon);
     EXPECT_EQ(pictures[0]->rect, (Rect{18, 10, 96, 88}));
