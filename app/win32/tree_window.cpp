@@ -9,6 +9,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
 namespace app {
@@ -41,7 +43,8 @@ void set_bar_range(HWND window, int bar, int maximum, int client_extent, int pos
     si.cbSize = sizeof(si);
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMin = 0;
-    si.nMax = maximum + client_extent;
+    const long long top = static_cast<long long>(maximum) + client_extent;
+    si.nMax = static_cast<int>(std::min<long long>(top, std::numeric_limits<int>::max()));
     si.nPage = static_cast<UINT>(client_extent > 0 ? client_extent : 0);
     si.nPos = position;
     SetScrollInfo(window, bar, &si, TRUE);
