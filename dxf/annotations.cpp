@@ -43,12 +43,8 @@ void write_circle(std::ostream& out, const Point& centre, const Point& rim) {
     const double r = geom::point_distance(centre, rim);
     if (!std::isfinite(centre.x) || !std::isfinite(centre.y)) return;
     if (!std::isfinite(r) || r <= 1e-9) return;
-    write_group(out, 0, "CIRCLE");
-    write_handle(out);
-    write_group(out, 8, kLayer);
-    write_real_group(out, 10, centre.x);
-    write_real_group(out, 20, centre.y);
-    write_group(out, 30, "0.0");
+    write_entity_start(out, "CIRCLE", kLayer);
+    write_point_groups(out, 10, centre);
     write_real_group(out, 40, r);
 }
 
@@ -116,12 +112,8 @@ void write_arc(std::ostream& out, const Point& p0, const Point& p1, const Point&
         !std::isfinite(end)) {
         return;
     }
-    write_group(out, 0, "ARC");
-    write_handle(out);
-    write_group(out, 8, kLayer);
-    write_real_group(out, 10, cx);
-    write_real_group(out, 20, cy);
-    write_group(out, 30, "0.0");
+    write_entity_start(out, "ARC", kLayer);
+    write_point_groups(out, 10, Point{cx, cy});
     write_real_group(out, 40, r);
     write_real_group(out, 50, start);
     write_real_group(out, 51, end);

@@ -56,11 +56,27 @@ void write_handle(std::ostream& out) {
     write_group(out, 5, std::string_view(buf, static_cast<std::size_t>(res.ptr - buf)));
 }
 
-void write_layer(std::ostream& out, std::string_view name, std::int32_t colour) {
-    write_group(out, 0, "LAYER");
+void write_table_entry_start(std::ostream& out, std::string_view type, std::string_view name) {
+    write_group(out, 0, type);
     write_handle(out);
     write_group(out, 2, name);
     write_int_group(out, 70, 0);
+}
+
+void write_entity_start(std::ostream& out, std::string_view type, std::string_view layer) {
+    write_group(out, 0, type);
+    write_handle(out);
+    write_group(out, 8, layer);
+}
+
+void write_point_groups(std::ostream& out, int x_code, const geom::Point& p) {
+    write_real_group(out, x_code, p.x);
+    write_real_group(out, x_code + 10, p.y);
+    write_group(out, x_code + 20, "0.0");
+}
+
+void write_layer(std::ostream& out, std::string_view name, std::int32_t colour) {
+    write_table_entry_start(out, "LAYER", name);
     write_int_group(out, 62, colour);
     write_group(out, 6, "Continuous");
 }
@@ -91,25 +107,17 @@ std::vector<geom::Point> prepare_export_ring(const geom::Ring& ring) {
 void write_polyline(std::ostream& out, const geom::Ring& ring, std::string_view layer) {
     const std::vector<geom::Point> points = prepare_export_ring(ring);
     if (points.empty()) return;
-    write_group(out, 0, "POLYLINE");
-    write_handle(out);
-    write_group(out, 8, layer);
+    write_entity_start(out, "POLYLINE", layer);
     write_int_group(out, 66, 1);
     write_int_group(out, 70, 1);
     write_group(out, 10, "0.0");
     write_group(out, 20, "0.0");
     write_group(out, 30, "0.0");
     for (const geom::Point& p : points) {
-        write_group(out, 0, "VERTEX");
-        write_handle(out);
-        write_group(out, 8, layer);
-        write_real_group(out, 10, p.x);
-        write_real_group(out, 20, p.y);
-        write_group(out, 30, "0.0");
+        write_entity_start(out, "VERTEX", layer);
+        write_point_groups(out, 10, p);
     }
-    write_group(out, 0, "SEQEND");
-    write_handle(out);
-    write_group(out, 8, layer);
+    write_entity_start(out, "SEQEND", layer);
 }
 
 void write_text(std::ostream& out, const geom::Point& position, double height,
@@ -121,12 +129,8 @@ void write_text(std::ostream& out, const geom::Point& position, double height,
     for (char& c : value) {
         if (c == '\r' || c == '\n') c = ' ';
     }
-    write_group(out, 0, "TEXT");
-    write_handle(out);
-    write_group(out, 8, layer);
-    write_real_group(out, 10, position.x);
-    write_real_group(out, 20, position.y);
-    write_group(out, 30, "0.0");
+    write_entity_start(out, "TEXT", layer);
+    write_point_groups(out, 10, position);
     write_real_group(out, 40, height);
     write_group(out, 1, value);
     write_group(out, 7, "Standard");
@@ -137,15 +141,9 @@ void write_line(std::ostream& out, const geom::Point& start, const geom::Point& 
                 std::string_view layer) {
     if (!finite_point(start) || !finite_point(end)) return;
     if (geom::point_distance(start, end) <= 1e-9) return;
-    write_group(out, 0, "LINE");
-    write_handle(out);
-    write_group(out, 8, layer);
-    write_real_group(out, 10, start.x);
-    write_real_group(out, 20, start.y);
-    write_group(out, 30, "0.0");
-    write_real_group(out, 11, end.x);
-    write_real_group(out, 21, end.y);
-    write_group(out, 31, "0.0");
+    write_entity_start(out, "LINE", layer);
+    write_point_groups(out, 10, start);
+    write_point_groups(out, 11, end);
 }
 
 }  // namespace plv

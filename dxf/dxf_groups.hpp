@@ -36,6 +36,13 @@ void write_real_group(std::ostream& out, int code, double value);
 // Called right after the "0" group of every table entry and entity.
 void write_handle(std::ostream& out);
 
+// How every table entry begins: 0 type, the handle hook, 2 name, 70 0.
+void write_table_entry_start(std::ostream& out, std::string_view type, std::string_view name);
+// How every entity record begins: 0 type, the handle hook, 8 layer.
+void write_entity_start(std::ostream& out, std::string_view type, std::string_view layer);
+// A point as groups x_code (x), x_code + 10 (y) and x_code + 20 ("0.0").
+void write_point_groups(std::ostream& out, int x_code, const geom::Point& p);
+
 void write_layer(std::ostream& out, std::string_view name, std::int32_t colour);
 // One closed POLYLINE from the prepared ring; nothing when it prepares empty.
 void write_polyline(std::ostream& out, const geom::Ring& ring, std::string_view layer);

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 namespace plv {
@@ -31,10 +32,20 @@ fs::path temporary_beside(const fs::path& target) {
     return candidate;
 }
 
+void write_section_start(std::ostream& out, std::string_view name) {
+    write_group(out, 0, "SECTION");
+    write_group(out, 2, name);
+}
+
+void write_table_start(std::ostream& out, std::string_view name, std::int32_t entries) {
+    write_group(out, 0, "TABLE");
+    write_group(out, 2, name);
+    write_int_group(out, 70, entries);
+}
+
 void write_header_and_tables(std::ostream& out, std::int32_t units) {
     write_group(out, 999, "Created by Plavorin");
-    write_group(out, 0, "SECTION");
-    write_group(out, 2, "HEADER");
+    write_section_start(out, "HEADER");
     write_group(out, 9, "$ACADVER");
     write_group(out, 1, "AC1009");
     write_group(out, 9, "$DWGCODEPAGE");
@@ -49,25 +60,17 @@ void write_header_and_tables(std::ostream& out, std::int32_t units) {
     write_int_group(out, 70, 3);
     write_group(out, 0, "ENDSEC");
 
-    write_group(out, 0, "SECTION");
-    write_group(out, 2, "TABLES");
+    write_section_start(out, "TABLES");
 
-    write_group(out, 0, "TABLE");
-    write_group(out, 2, "LTYPE");
-    write_int_group(out, 70, 1);
-    write_group(out, 0, "LTYPE");
-    write_handle(out);
-    write_group(out, 2, "Continuous");
-    write_int_group(out, 70, 0);
+    write_table_start(out, "LTYPE", 1);
+    write_table_entry_start(out, "LTYPE", "Continuous");
     write_group(out, 3, "Solid line");
     write_int_group(out, 72, 65);
     write_int_group(out, 73, 0);
     write_group(out, 40, "0.0");
     write_group(out, 0, "ENDTAB");
 
-    write_group(out, 0, "TABLE");
-    write_group(out, 2, "LAYER");
-    write_int_group(out, 70, 5);
+    write_table_start(out, "LAYER", 5);
     write_layer(out, "0", 7);
     write_layer(out, "SHEET", 8);
     write_layer(out, "PARTS", 7);
@@ -75,13 +78,8 @@ void write_header_and_tables(std::ostream& out, std::int32_t units) {
     write_layer(out, "ANNOTATION", 2);
     write_group(out, 0, "ENDTAB");
 
-    write_group(out, 0, "TABLE");
-    write_group(out, 2, "STYLE");
-    write_int_group(out, 70, 1);
-    write_group(out, 0, "STYLE");
-    write_handle(out);
-    write_group(out, 2, "Standard");
-    write_int_group(out, 70, 0);
+    write_table_start(out, "STYLE", 1);
+    write_table_entry_start(out, "STYLE", "Standard");
     write_group(out, 40, "0.0");
     write_group(out, 41, "1.0");
     write_group(out, 50, "0.0");
@@ -91,22 +89,15 @@ void write_header_and_tables(std::ostream& out, std::int32_t units) {
     write_group(out, 4, "");
     write_group(out, 0, "ENDTAB");
 
-    write_group(out, 0, "TABLE");
-    write_group(out, 2, "APPID");
-    write_int_group(out, 70, 1);
-    write_group(out, 0, "APPID");
-    write_handle(out);
-    write_group(out, 2, "ACAD");
-    write_int_group(out, 70, 0);
+    write_table_start(out, "APPID", 1);
+    write_table_entry_start(out, "APPID", "ACAD");
     write_group(out, 0, "ENDTAB");
     write_group(out, 0, "ENDSEC");
 
-    write_group(out, 0, "SECTION");
-    write_group(out, 2, "BLOCKS");
+    write_section_start(out, "BLOCKS");
     write_group(out, 0, "ENDSEC");
 
-    write_group(out, 0, "SECTION");
-    write_group(out, 2, "ENTITIES");
+    write_section_start(out, "ENTITIES");
 }
 
 void write_entities(std::ostream& out, const NestingResult& result, double sheet_gap,
