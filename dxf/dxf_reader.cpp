@@ -3,6 +3,7 @@
 #include "dxf/paths.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -136,45 +137,32 @@ std::int32_t clamp_count(double value, std::int32_t lo, std::int32_t hi) {
 
 using Group = std::vector<PairView>;
 
-bool read_line(const Group& g, geom::Ring& chain) {
-    double v[4];
-    bool have[4] = {false, false, false, false};
+// The real values of the given codes, in their order, every one required; a
+// code given twice takes its last value. False when one is missing or any of
+// them is not a number.
+template <std::size_t N>
+bool read_reals(const Group& g, const std::array<int, N>& codes, std::array<double, N>& values) {
+    std::array<bool, N> have{};
     for (const PairView& p : g) {
-        int slot;
-        switch (p.code) {
-            case 10: slot = 0; break;
-            case 20: slot = 1; break;
-            case 11: slot = 2; break;
-            case 21: slot = 3; break;
-            default: continue;
-        }
-        if (!try_parse_double(p.value, v[slot])) return false;
+        const auto it = std::find(codes.begin(), codes.end(), p.code);
+        if (it == codes.end()) continue;
+        const auto slot = static_cast<std::size_t>(it - codes.begin());
+        if (!try_parse_double(p.value, values[slot])) return false;
         have[slot] = true;
     }
-    if (!(have[0] && have[1] && have[2] && have[3])) return false;
+    return std::all_of(have.begin(), have.end(), [](bool h) { return h; });
+}
+
+bool read_line(const Group& g, geom::Ring& chain) {
+    std::array<double, 4> v;
+    if (!read_reals(g, std::array{10, 20, 11, 21}, v)) return false;
     chain = {geom::Point{v[0], v[1]}, geom::Point{v[2], v[3]}};
     return true;
 }
 
 bool read_arc(const Group& g, const DxfImportSettings& settings, geom::Ring& chain) {
-    double v[5];
-    bool have[5] = {false, false, false, false, false};
-    for (const PairView& p : g) {
-        int slot;
-        switch (p.code) {
-            case 10: slot = 0; break;
-            case 20: slot = 1; break;
-            case 40: slot = 2; break;
-            case 50: slot = 3; break;
-            case 51: slot = 4; break;
-            default: continue;
-        }
-        if (!try_parse_double(p.value, v[slot])) return false;
-        have[slot] = true;
-    }
-    for (bool h : have) {
-        if (!h) return false;
-    }
+    std::array<double, 5> v;
+    if (!read_reals(g, std::array{10, 20, 40, 50, 51}, v)) return false;
     const double cx = v[0];
     const double cy = v[1];
     const double r = v[2];
@@ -210,20 +198,8 @@ bool read_arc(const Group& g, const DxfImportSettings& settings, geom::Ring& cha
 }
 
 bool read_circle(const Group& g, const DxfImportSettings& settings, Contour& contour) {
-    double v[3];
-    bool have[3] = {false, false, false};
-    for (const PairView& p : g) {
-        int slot;
-        switch (p.code) {
-            case 10: slot = 0; break;
-            case 20: slot = 1; break;
-            case 40: slot = 2; break;
-            default: continue;
-        }
-        if (!try_parse_double(p.value, v[slot])) return false;
-        have[slot] = true;
-    }
-    if (!(have[0] && have[1] && have[2])) return false;
+    std::array<double, 3> v;
+    if (!read_reals(g, std::array{10, 20, 40}, v)) return false;
     const double cx = v[0];
     const double cy = v[1];
     const double r = v[2];
@@ -247,6 +223,23 @@ bool read_circle(const Group& g, const DxfImportSettings& settings, Contour& con
 class PointCollector {
 public:
     explicit PointCollector(std::vector<geom::Point>& points) : points_(points) {}
+    // A code 10 or code 20 pair; false when its value is not a number.
+    bool take(const PairView& p) {
+        double value;
+        if (!try_parse_double(p.value, value)) return false;
+        if (p.code == 10) {
+            x(value);
+        } else {
+            y(value);
+        }
+        return true;
+    }
+    void finish() {
+        if (pending_) points_.push_back(point_);
+        pending_ = false;
+    }
+
+private:
     void x(double value) {
         if (pending_) points_.push_back(point_);
         point_ = geom::Point{value, 0.0};
@@ -255,12 +248,7 @@ public:
     void y(double value) {
         if (pending_) point_.y = value;
     }
-    void finish() {
-        if (pending_) points_.push_back(point_);
-        pending_ = false;
-    }
 
-private:
     std::vector<geom::Point>& points_;
     geom::Point point_;
     bool pending_ = false;
@@ -271,15 +259,10 @@ bool read_lwpolyline(const Group& g, Contour& contour) {
     PointCollector collect(vertices);
     std::int32_t flags = 0;
     for (const PairView& p : g) {
-        double value;
         switch (p.code) {
             case 10:
-                if (!try_parse_double(p.value, value)) return false;
-                collect.x(value);
-                break;
             case 20:
-                if (!try_parse_double(p.value, value)) return false;
-                collect.y(value);
+                if (!collect.take(p)) return false;
                 break;
             case 70:
                 if (!try_parse_int(p.value, flags)) return false;
@@ -374,12 +357,8 @@ bool read_spline(const Group& g, const DxfImportSettings& settings, geom::Ring& 
         double value;
         switch (p.code) {
             case 10:
-                if (!try_parse_double(p.value, value)) return false;
-                collect.x(value);
-                break;
             case 20:
-                if (!try_parse_double(p.value, value)) return false;
-                collect.y(value);
+                if (!collect.take(p)) return false;
                 break;
             case 40:
                 if (!try_parse_double(p.value, value)) return false;
