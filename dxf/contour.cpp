@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 namespace plv {
 namespace {
@@ -46,6 +47,15 @@ geom::Ring clean_ring(const geom::Ring& ring) {
         out.push_back((is_last && removed) ? in[0] : in[i]);
     }
     return out;
+}
+
+bool make_contour(const geom::Ring& ring, Contour& contour) {
+    geom::Ring cleaned = clean_ring(ring);
+    const double area = geom::ring_area(cleaned);
+    if (!(area > 0.0)) return false;
+    contour.ring = std::move(cleaned);
+    contour.area = area;
+    return true;
 }
 
 }  // namespace plv

@@ -16,4 +16,8 @@ struct Contour {
 // and never removes the first point.
 geom::Ring clean_ring(const geom::Ring& ring);
 
+// The cleaned ring as a contour; false (contour untouched) when it encloses
+// no area.
+bool make_contour(const geom::Ring& ring, Contour& contour);
+
 }  // namespace plv

@@ -272,12 +272,7 @@ bool read_lwpolyline(const Group& g, Contour& contour) {
     }
     collect.finish();
     if ((flags & 1) == 0 || vertices.size() < 3) return false;
-    geom::Ring ring = clean_ring(vertices);
-    const double area = geom::ring_area(ring);
-    if (!(area > 0.0)) return false;
-    contour.ring = std::move(ring);
-    contour.area = area;
-    return true;
+    return make_contour(vertices, contour);
 }
 
 class BSpline {

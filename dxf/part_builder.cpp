@@ -221,12 +221,7 @@ bool close_chain(geom::Ring& chain, double tol, Contour& contour) {
     }
     if (!closable) return false;
     chain.back() = chain.front();
-    geom::Ring ring = clean_ring(chain);
-    const double area = geom::ring_area(ring);
-    if (!(area > 0.0)) return false;
-    contour.ring = std::move(ring);
-    contour.area = area;
-    return true;
+    return make_contour(chain, contour);
 }
 
 // ---- Classification ---------------------------------------------------------
