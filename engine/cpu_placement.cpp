@@ -155,6 +155,10 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
     inner_extra.clear();
     runs.clear();
     bool any_nan = false;
+    // A position with an outline point deep inside a placed shape is taken;
+    // the margin of the free test is never negative there.
+    const SheetCoverage* cover =
+        has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height) : nullptr;
     for (std::size_t a = 0; a < shapes.size(); ++a) {
         const RotatedShape& r = *shapes[a];
         generate_positions(placed, state, r, spacing, options.extra_positions, ws.xs, ws.ys, ws);
@@ -172,6 +176,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             const Point p = ws.positions[i];
             const BoundingBox b = moved_box(r.box, p.x, p.y);
             if (!box_inside_sheet(b, sheet)) continue;
+            if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
             const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
             if (known == PositionMemo::kConflict) continue;
             RankedPosition e;
@@ -327,6 +332,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                 const Point p = ws.positions[i];
                 const BoundingBox b = moved_box(r.box, p.x, p.y);
                 if (!box_inside_sheet(b, sheet)) continue;
+                if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
                 const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
                 if (known == PositionMemo::kConflict) continue;
                 BoundingBox u = b;

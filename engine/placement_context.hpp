@@ -7,6 +7,7 @@
 
 #include "engine/model.hpp"
 #include "engine/placement_geometry.hpp"
+#include "engine/sheet_coverage.hpp"
 
 #include <bit>
 #include <cstddef>
@@ -30,6 +31,7 @@ struct RotatedShape {
     BoundingBox box;  // polygon_bounds
     std::vector<Point> s12;
     std::vector<Point> s6;
+    std::vector<Point> probes;  // outline_probes of the outer ring
 };
 
 RotatedShape make_rotated_shape(const Polygon& part_shape, double angle);
@@ -70,11 +72,17 @@ public:
     std::size_t& hint() const { return hint_; }
     ConflictScratch& scratch() const { return scratch_; }
 
+    // The cells of a width x height sheet inside the placed shapes, brought
+    // up to date on demand.
+    const SheetCoverage& coverage(double width, double height) const;
+
 private:
     std::vector<PlacedShape> shapes_;
     BoundingBox sheet_box_;
     mutable std::size_t hint_ = 0;
     mutable ConflictScratch scratch_;
+    mutable SheetCoverage coverage_;
+    mutable std::size_t covered_ = 0;  // shapes marked in coverage_
 };
 
 // Dedup set of candidate positions: the same answer as a linear scan for a

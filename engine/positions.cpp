@@ -91,6 +91,7 @@ RotatedShape make_rotated_shape(const Polygon& part_shape, double angle) {
     r.box = geom::polygon_bounds(r.shape);
     sample_ring(r.shape.outer, 12, r.s12);
     sample_ring(r.shape.outer, 6, r.s6);
+    r.probes = outline_probes(r.shape.outer, 16);
     return r;
 }
 
@@ -122,6 +123,15 @@ SheetState::SheetState(const std::vector<Placement>& placed) {
 void SheetState::add(const Placement& placement) {
     shapes_.push_back(make_placed_shape(placement));
     widen(sheet_box_, shapes_.back().box);
+}
+
+const SheetCoverage& SheetState::coverage(double width, double height) const {
+    if (!coverage_.matches(width, height)) {
+        coverage_.reset(width, height);
+        covered_ = 0;
+    }
+    for (; covered_ < shapes_.size(); ++covered_) coverage_.add(shapes_[covered_].geo);
+    return coverage_;
 }
 
 PositionSet::PositionSet() {

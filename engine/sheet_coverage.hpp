@@ -1,0 +1,80 @@
+#pragma once
+
+// Cells of a sheet that lie inside a placed shape wherever the point test of
+// the geometry library looks: a cheap proof that a position conflicts.
+//
+// A cell is marked only when no edge of the shape, nor the x range in which
+// the point test can count that edge's crossing, comes within a margin of
+// it; the test then gives the same answer everywhere in the cell (an edge's
+// crossing side is fixed, and at a vertex level the two edges that meet
+// there, or the ends of a run of level edges, lie on the same side), and that
+// answer, taken at the centre, is "inside". A cell inside a hole's box where
+// the hole test is "inside" is not marked.
+//
+// When a vertex or edge midpoint of the moved shape's outline falls in a
+// marked cell, polygons_intersect of the two shapes is true (their outer
+// boxes overlap strictly and that outline point lies inside), so the free
+// test finds a conflict at any spacing: this only skips work.
+
+#include "engine/placement_geometry.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace plv::detail {
+
+class SheetCoverage {
+public:
+    // Covers [0, width] x [0, height]; forgets every shape.
+    void reset(double width, double height);
+    bool matches(double width, double height) const {
+        return width == width_ && height == height_;
+    }
+    // Marks the cells inside the placed shape.
+    void add(const ShapeGeometry& shape);
+
+    double cell_size() const { return cell_; }
+    bool covers(double x, double y) const { return any_covered({Point{x, y}}, 0.0, 0.0); }
+
+    // Whether one of the points, moved by (dx, dy), lies in a marked cell.
+    bool any_covered(const std::vector<Point>& points, double dx, double dy) const {
+        if (bits_.empty()) return false;
+        for (const Point& p : points) {
+            const double tx = (p.x + dx) * inverse_;
+            const double ty = (p.y + dy) * inverse_;
+            if (!(tx >= 0.0 && ty >= 0.0 && tx < cols_limit_ && ty < rows_limit_)) continue;
+            const auto cx = static_cast<std::size_t>(tx);
+            const auto cy = static_cast<std::size_t>(ty);
+            if ((bits_[cy * words_ + (cx >> 6)] >> (cx & 63)) & 1u) return true;
+        }
+        return false;
+    }
+
+private:
+    double width_ = -1.0;
+    double height_ = -1.0;
+    double cell_ = 0.0;
+    double inverse_ = 0.0;
+    std::size_t cols_ = 0;
+    std::size_t rows_ = 0;
+    double cols_limit_ = 0.0;
+    double rows_limit_ = 0.0;
+    std::size_t words_ = 0;  // per row
+    std::vector<std::uint64_t> bits_;
+    // Scratch of add.
+    struct Blocked {
+        double lo;
+        double hi;
+    };
+    std::vector<std::uint32_t> row_start_;
+    std::vector<Blocked> row_blocked_;
+    std::vector<Blocked> row_;
+};
+
+// Outline points of a shape that the library's containment step samples for
+// any closing of its outer ring: vertices 0 .. n-2 and the midpoints between
+// consecutive ones, at most `limit`, spread over the outline.
+std::vector<Point> outline_probes(const Ring& outer, std::size_t limit);
+
+}  // namespace plv::detail
