@@ -90,6 +90,24 @@ double box_gap(const BoundingBox& a, const BoundingBox& b) {
     return std::sqrt(gx * gx + gy * gy);
 }
 
+// Calls visit(a1, a2, box of a1-a2, b1, b2) for every edge of a against
+// every edge of b, a's edges outside; stops at the first visit that returns
+// true and returns whether one did.
+template <class Visit>
+bool any_edge_pair(const ClosedRing& a, const ClosedRing& b, Visit visit) {
+    for (std::size_t i = 1; i < a.size; ++i) {
+        const Point& a1 = a[i - 1];
+        const Point& a2 = a[i];
+        const BoundingBox ea = edge_box(a1, a2);
+        for (std::size_t j = 1; j < b.size; ++j) {
+            if (visit(a1, a2, ea, b[j - 1], b[j])) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool in_closed_ring(const Point& p, const ClosedRing& ring) {
     if (ring.n == 0) {
         return false;
@@ -162,18 +180,15 @@ bool sets_intersect(const RingSet& a, const RingSet& b) {
             if (!strict_overlap(ca.box, cb.box) || ca.size < 2 || cb.size < 2) {
                 continue;
             }
-            for (std::size_t i = 1; i < ca.size; ++i) {
-                const Point& a1 = ca[i - 1];
-                const Point& a2 = ca[i];
-                const BoundingBox ea = edge_box(a1, a2);
-                for (std::size_t j = 1; j < cb.size; ++j) {
-                    const Point& b1 = cb[j - 1];
-                    const Point& b2 = cb[j];
-                    if (strict_overlap(ea, edge_box(b1, b2)) &&
-                        segments_intersect(a1, a2, b1, b2)) {
-                        return true;
-                    }
-                }
+            const bool crossing = any_edge_pair(
+                ca, cb,
+                [](const Point& a1, const Point& a2, const BoundingBox& ea, const Point& b1,
+                   const Point& b2) {
+                    return strict_overlap(ea, edge_box(b1, b2)) &&
+                           segments_intersect(a1, a2, b1, b2);
+                });
+            if (crossing) {
+                return true;
             }
         }
     }
@@ -229,19 +244,15 @@ double polygon_distance(const Polygon& a, const Polygon& b) {
             }
             double pair_best = best;
             if (cb.size >= 2) {
-                for (std::size_t i = 1; i < ca.size; ++i) {
-                    const Point& a1 = ca[i - 1];
-                    const Point& a2 = ca[i];
-                    const BoundingBox ea = edge_box(a1, a2);
-                    for (std::size_t j = 1; j < cb.size; ++j) {
-                        const Point& b1 = cb[j - 1];
-                        const Point& b2 = cb[j];
-                        if (box_gap(ea, edge_box(b1, b2)) >= pair_best) {
-                            continue;
-                        }
-                        pair_best = std::min(segment_distance(a1, a2, b1, b2), pair_best);
-                    }
-                }
+                any_edge_pair(ca, cb,
+                              [&pair_best](const Point& a1, const Point& a2, const BoundingBox& ea,
+                                           const Point& b1, const Point& b2) {
+                                  if (box_gap(ea, edge_box(b1, b2)) >= pair_best) {
+                                      return false;
+                                  }
+                                  pair_best = std::min(segment_distance(a1, a2, b1, b2), pair_best);
+                                  return false;
+                              });
             }
             best = std::min(pair_best, best);
         }
