@@ -1,10 +1,11 @@
 #include "geometry/predicates.hpp"
 
+#include "geometry_support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -16,12 +17,9 @@ using geom::Point;
 using geom::Polygon;
 using geom::Ring;
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-Ring rect(double x0, double y0, double x1, double y1) {
-    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
-}
+using geometry_test::kInf;
+using geometry_test::kNaN;
+using geometry_test::rect;
 
 Ring closed(Ring r) { return geom::close_ring(std::move(r)); }
 

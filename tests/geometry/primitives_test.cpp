@@ -1,9 +1,10 @@
 #include "geometry/primitives.hpp"
 
+#include "geometry_support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,9 @@ using geom::Point;
 using geom::Polygon;
 using geom::Ring;
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-Ring rect(double x0, double y0, double x1, double y1) {
-    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
-}
+using geometry_test::kInf;
+using geometry_test::kNaN;
+using geometry_test::rect;
 
 BoundingBox box(double x0, double y0, double x1, double y1) {
     BoundingBox b;
