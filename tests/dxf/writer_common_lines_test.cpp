@@ -20,15 +20,8 @@ using plv::Polygon;
 using plv::Ring;
 using writer_test::capture;
 using writer_test::entities_of;
-
-Ring rect(double x0, double y0, double x1, double y1) { return Ring{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
-
-Placement place(Polygon shape, int sheet = 0) {
-    Placement p;
-    p.shape = std::move(shape);
-    p.sheet_index = sheet;
-    return p;
-}
+using writer_test::place;
+using writer_test::rect;
 
 // A written LINE as ends ordered by (x, y), with its layer, for
 // order-independent comparison.

@@ -33,17 +33,9 @@ using writer_test::entities_of;
 using writer_test::Group;
 using writer_test::OutputFolder;
 using writer_test::parse_groups;
+using writer_test::place;
 using writer_test::read_file;
-
-Ring rect(double x0, double y0, double x1, double y1) { return Ring{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
-
-Placement place(Polygon shape, int sheet) {
-    Placement p;
-    p.part_name = "part";
-    p.shape = std::move(shape);
-    p.sheet_index = sheet;
-    return p;
-}
+using writer_test::rect;
 
 std::string utf8(const fs::path& p) {
     const std::u8string s = p.u8string();

@@ -17,15 +17,8 @@ using plv::Point;
 using plv::Polygon;
 using plv::Ring;
 using writer_test::OutputFolder;
-
-Ring rect(double x0, double y0, double x1, double y1) { return Ring{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
-
-Placement place(Polygon shape, int sheet) {
-    Placement p;
-    p.shape = std::move(shape);
-    p.sheet_index = sheet;
-    return p;
-}
+using writer_test::place;
+using writer_test::rect;
 
 // Distinct corners of a ring, the closing point left out.
 std::vector<Point> corners(const Ring& ring) {

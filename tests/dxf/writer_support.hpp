@@ -7,6 +7,8 @@
 // together with a JSON summary of what the file holds; the ezdxf check
 // (tests/check_dxf_ezdxf.py) then reads each file independently and compares.
 
+#include "engine/model.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,11 +23,26 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace writer_test {
 
 namespace fs = std::filesystem;
+
+// An open axis-aligned rectangle, counter-clockwise from (x0, y0).
+inline plv::Ring rect(double x0, double y0, double x1, double y1) {
+    return plv::Ring{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+// A placed shape on a sheet; the writer reads only these two fields.
+inline plv::Placement place(plv::Polygon shape, int sheet = 0) {
+    plv::Placement p;
+    p.part_name = "part";
+    p.shape = std::move(shape);
+    p.sheet_index = sheet;
+    return p;
+}
 
 struct Group {
     int code = 0;
