@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -416,12 +415,10 @@ TEST(DxfParts, MinAreaIsTheNetArea) {
 // ---- Whole loads of real and generated drawings ---------------------------------
 
 TEST(DxfLoad, FixturesGiveTheirDrawnParts) {
-    std::ifstream table(plv::test::data_dir() / "expected_parts.tsv");
-    ASSERT_TRUE(table.is_open());
-    std::string row;
+    std::vector<std::string> rows;
+    ASSERT_NO_FATAL_FAILURE(plv::test::read_table_rows("expected_parts.tsv", rows));
     int files = 0;
-    while (std::getline(table, row)) {
-        if (row.empty() || row[0] == '#') continue;
+    for (const std::string& row : rows) {
         std::istringstream f(row);
         std::string name;
         std::size_t parts = 0, holes = 0;

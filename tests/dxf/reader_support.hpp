@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the DXF input tests: DXF text from group pairs, and a temporary
-// folder removed at the end of the test.
+// Helpers of the DXF input tests: DXF text from group pairs, the fixture
+// tables, and a temporary folder removed at the end of the test.
 
 #include "dxf/paths.hpp"
 
@@ -71,6 +71,18 @@ inline Groups operator+(Groups a, const Groups& b) {
 }
 
 inline std::filesystem::path data_dir() { return path_from_utf8(PLV_TEST_DATA_DIR); }
+
+// The rows of a table under tests/data, blank lines and '#' comments left
+// out. A table that cannot be opened is a fatal failure.
+inline void read_table_rows(const std::string& name, std::vector<std::string>& rows) {
+    std::ifstream in(data_dir() / name);
+    ASSERT_TRUE(in.is_open()) << name;
+    std::string row;
+    while (std::getline(in, row)) {
+        if (row.empty() || row[0] == '#') continue;
+        rows.push_back(row);
+    }
+}
 
 class TempDir {
 public:

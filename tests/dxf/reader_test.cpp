@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -380,12 +379,10 @@ TEST(DxfSpline, DegreeIsBoundedSoHugeSplinesCannotStallALoad) {
 TEST(DxfSpline, MatchesEzdxfOnARealDrawing) {
     const auto g = plv::read_dxf_file(plv::test::data_dir() / "dxfp__splines.dxf", plv::DxfImportSettings{});
     ASSERT_EQ(g.open_chains.size(), 2u);
-    std::ifstream in(plv::test::data_dir() / "dxfp__splines_points.tsv");
-    ASSERT_TRUE(in.is_open());
-    std::string row;
+    std::vector<std::string> rows;
+    ASSERT_NO_FATAL_FAILURE(plv::test::read_table_rows("dxfp__splines_points.tsv", rows));
     int checked = 0;
-    while (std::getline(in, row)) {
-        if (row.empty() || row[0] == '#') continue;
+    for (const std::string& row : rows) {
         std::istringstream fields(row);
         int k = 0;
         double t = 0, x = 0, y = 0;
