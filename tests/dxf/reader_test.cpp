@@ -47,6 +47,18 @@ Groups spline(const std::vector<std::pair<double, double>>& points, const std::v
     return g;
 }
 
+// Each case {text, ok, value}: parses to exactly its value, or throws.
+template <class Case, std::size_t N, class Parse>
+void expect_parses(const Case (&cases)[N], Parse parse) {
+    for (const Case& c : cases) {
+        if (c.ok) {
+            EXPECT_EQ(parse(c.text), c.value) << c.text;
+        } else {
+            EXPECT_ANY_THROW(parse(c.text)) << c.text;
+        }
+    }
+}
+
 double angle_deg(const geom::Point& p, double cx, double cy) {
     double a = std::atan2(p.y - cy, p.x - cx) * 180.0 / 3.141592653589793;
     if (a < 0) a += 360.0;
@@ -76,13 +88,7 @@ TEST(DxfNumbers, ParseIntFollowsTheStandardConversion) {
         {"", false, 0},              {"abc", false, 0},            {"- 1", false, 0},
         {"0x10", true, 0},
     };
-    for (const auto& c : cases) {
-        if (c.ok) {
-            EXPECT_EQ(plv::parse_int(c.text), c.value) << c.text;
-        } else {
-            EXPECT_ANY_THROW(plv::parse_int(c.text)) << c.text;
-        }
-    }
+    expect_parses(cases, [](const char* text) { return plv::parse_int(text); });
 }
 
 TEST(DxfNumbers, ParseDoubleFollowsTheStandardConversionAndRejectsNonFinite) {
@@ -99,13 +105,7 @@ TEST(DxfNumbers, ParseDoubleFollowsTheStandardConversionAndRejectsNonFinite) {
         {"INFINITY", false, 0}, {"abc", false, 0},          {"", false, 0},        {"-", false, 0},
         {".", false, 0},
     };
-    for (const auto& c : cases) {
-        if (c.ok) {
-            EXPECT_EQ(plv::parse_double(c.text), c.value) << c.text;
-        } else {
-            EXPECT_ANY_THROW(plv::parse_double(c.text)) << c.text;
-        }
-    }
+    expect_parses(cases, [](const char* text) { return plv::parse_double(text); });
 }
 
 TEST(DxfNumbers, ParseDoubleMatchesStodOnDecimalText) {
