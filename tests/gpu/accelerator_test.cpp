@@ -21,18 +21,8 @@ namespace {
 using plv::GpuAccelerator;
 using plv::GpuPositionResult;
 
-class FakeOpenClTest : public ::testing::Test {
+class FakeOpenClTest : public fake_cl::FakeLibraryTest {
 protected:
-    void SetUp() override {
-        GpuAccelerator::instance().release();
-        fake_cl::reset();
-        plv::gpu_testing::set_library_hooks(&fake_cl::hooks());
-    }
-    void TearDown() override {
-        GpuAccelerator::instance().release();
-        plv::gpu_testing::set_library_hooks(nullptr);
-    }
-
     static fake_cl::State& fake() { return fake_cl::state(); }
     static GpuAccelerator& gpu() { return GpuAccelerator::instance(); }
 
@@ -61,8 +51,7 @@ TEST_F(FakeOpenClTest, MissingLibraryDisablesOnceForTheProcess) {
 TEST_F(FakeOpenClTest, EveryRequiredEntryPointIsNeededAndNoOptionalOne) {
     for (const fake_cl::EntryPoint& entry : fake_cl::entry_points()) {
         SCOPED_TRACE(entry.name);
-        gpu().release();
-        fake_cl::reset();
+        restart();
         one_gpu();
         fake().missing = {entry.name};
         bool ok = false;
@@ -106,8 +95,7 @@ TEST_F(FakeOpenClTest, IntelDevicesAreSkippedByNameOrVendor) {
     };
     for (const FilterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        gpu().release();
-        fake_cl::reset();
+        restart();
         fake().platforms = {{"P", {{c.name, c.vendor, 1u << 30, 8}}}};
         bool ok = false;
         const std::string out = initialize_output(ok);
@@ -195,8 +183,7 @@ TEST_F(FakeOpenClTest, BuildFailureReleasesEverythingAndTheNextStartTriesAgain) 
     for (const Failure failure :
          {Failure::create_program, Failure::compile_second_device, Failure::create_kernel}) {
         SCOPED_TRACE(static_cast<int>(failure));
-        gpu().release();
-        fake_cl::reset();
+        restart();
         fake().platforms = {{"P", {{"A", "NVIDIA", 1u << 20, 1}}},
                             {"Q", {{"B", "AMD", 1u << 21, 2}}}};
         fake().platforms[1].devices[0].build_log = "line 3: error: expected ';'";
@@ -424,8 +411,7 @@ TEST_F(FakeOpenClTest, LaunchSizesAndTheRetryWithoutWorkGroupSize) {
     for (const LaunchCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "n " << c.n << " wg " << c.work_group_size << " fails "
                                         << c.failing_launches);
-        gpu().release();
-        fake_cl::reset();
+        restart();
         one_gpu();
         if (c.query_missing) fake().missing = {"clGetKernelWorkGroupInfo"};
         ASSERT_TRUE(gpu().initialize());

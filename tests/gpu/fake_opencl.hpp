@@ -4,7 +4,10 @@
 // from a table, failures on request, and a record of every call, handle and
 // launch. Handed to the accelerator through its library hooks.
 
+#include "gpu/gpu_accelerator.hpp"
 #include "gpu/gpu_testing.hpp"
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -85,5 +88,27 @@ struct EntryPoint {
     bool required;
 };
 const std::vector<EntryPoint>& entry_points();
+
+// Tests against the fake: each starts with the accelerator released, the
+// fake cleared and handed to the accelerator, and ends back on the real
+// loader library.
+class FakeLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        restart();
+        plv::gpu_testing::set_library_hooks(&hooks());
+    }
+    void TearDown() override {
+        plv::GpuAccelerator::instance().release();
+        plv::gpu_testing::set_library_hooks(nullptr);
+    }
+
+    // A fresh start for the next case of a table: nothing loaded, the fake
+    // cleared.
+    static void restart() {
+        plv::GpuAccelerator::instance().release();
+        reset();
+    }
+};
 
 }  // namespace fake_cl

@@ -114,18 +114,8 @@ bool same_layout(const NestingResult& a, const NestingResult& b) {
 // ---------------------------------------------------------------------------
 // Against the fake library: every answer comes back invalid.
 
-class FakeDeviceTest : public ::testing::Test {
+class FakeDeviceTest : public fake_cl::FakeLibraryTest {
 protected:
-    void SetUp() override {
-        GpuAccelerator::instance().release();
-        fake_cl::reset();
-        plv::gpu_testing::set_library_hooks(&fake_cl::hooks());
-    }
-    void TearDown() override {
-        GpuAccelerator::instance().release();
-        plv::gpu_testing::set_library_hooks(nullptr);
-    }
-
     static void devices(int n) {
         fake_cl::Platform platform{"P", {}};
         for (int i = 0; i < n; ++i) {
@@ -166,8 +156,7 @@ TEST_F(FakeDeviceTest, RouteChoosesPlacerAndDeviceAndEqualsCpuWhenAllAnswersAreI
     };
     for (const RouteCase& c : cases) {
         SCOPED_TRACE(c.what);
-        GpuAccelerator::instance().release();
-        fake_cl::reset();
+        restart();
         devices(c.devices);
 
         const Part item_part = make_part("item", Polygon{rect_with_points(c.item_points, 60, 40), {}});
