@@ -308,16 +308,26 @@ std::vector<Part> mixed_job() {
     };
 }
 
-TEST_F(FakeDeviceTest, SolverWithEveryAnswerInvalidLaysOutAsTheCpuSolver) {
-    devices(1);
+// The mixed job as both solver tests lay it out: one 1000 x 600 sheet size,
+// three picks per position, position seed 1.
+const Sheet kMixedSheet{1000, 600};
+
+IterativeNestingOptions mixed_options(std::int32_t solver) {
     IterativeNestingOptions options;
     options.top_k = 3;
     options.position_seed = 1;
-    const Sheet sheet{1000, 600};
-    options.solver = plv::Solver::cpu;
-    const NestingResult cpu = plv::nest_parts(sheet, mixed_job(), options);
-    options.solver = plv::Solver::gpu;
-    const NestingResult gpu = plv::nest_parts(sheet, mixed_job(), options);
+    options.solver = solver;
+    return options;
+}
+
+NestingResult nest_mixed_job(std::int32_t solver) {
+    return plv::nest_parts(kMixedSheet, mixed_job(), mixed_options(solver));
+}
+
+TEST_F(FakeDeviceTest, SolverWithEveryAnswerInvalidLaysOutAsTheCpuSolver) {
+    devices(1);
+    const NestingResult cpu = nest_mixed_job(plv::Solver::cpu);
+    const NestingResult gpu = nest_mixed_job(plv::Solver::gpu);
     EXPECT_FALSE(fake_cl::state().launches.empty());
     EXPECT_TRUE(same_layout(gpu, cpu));
 }
@@ -380,21 +390,15 @@ TEST_F(AdoptedPlacementTest, PlaceIsThePositionInSinglePrecision) {
 }
 
 TEST_F(AdoptedPlacementTest, GpuSolverLayoutsKeepTheSpacing) {
-    IterativeNestingOptions options;
-    options.top_k = 3;
-    options.position_seed = 1;
-    const Sheet sheet{1000, 600};
-    options.solver = plv::Solver::gpu;
-    const NestingResult gpu = plv::nest_parts(sheet, mixed_job(), options);
-    EXPECT_TRUE(plv::find_spacing_violations(gpu, options.spacing).empty());
+    const NestingResult gpu = nest_mixed_job(plv::Solver::gpu);
+    EXPECT_TRUE(plv::find_spacing_violations(gpu, mixed_options(plv::Solver::gpu).spacing).empty());
     EXPECT_EQ(gpu.placements.size() + gpu.unplaced.size(), 20u);
     EXPECT_TRUE(gpu.unplaced.empty());
     for (const Placement& p : gpu.placements) {
-        EXPECT_TRUE(plv::box_inside_sheet(plv::placement_bounds(p), sheet)) << p.part_name;
+        EXPECT_TRUE(plv::box_inside_sheet(plv::placement_bounds(p), kMixedSheet)) << p.part_name;
     }
     // The device's picks ignore top_k, so the layout is not the CPU one.
-    options.solver = plv::Solver::cpu;
-    EXPECT_FALSE(same_layout(gpu, plv::nest_parts(sheet, mixed_job(), options)));
+    EXPECT_FALSE(same_layout(gpu, nest_mixed_job(plv::Solver::cpu)));
 }
 
 // The search with parallel candidates on two devices (the adopted device
