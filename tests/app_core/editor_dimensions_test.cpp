@@ -360,7 +360,9 @@ TEST(DimensionHelpers, ParseAnswer) {
                                            {"", false, 0}}) {
         double v = 0;
         EXPECT_EQ(app::parse_dimension_number(k.text, v), k.number) << k.text;
-        if (k.number) EXPECT_DOUBLE_EQ(v, k.value) << k.text;
+        if (k.number) {
+            EXPECT_DOUBLE_EQ(v, k.value) << k.text;
+        }
     }
 }
 
