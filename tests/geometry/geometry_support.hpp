@@ -1,13 +1,18 @@
 #pragma once
 
-// Shared by the geometry tests: the non-finite coordinates and an open
-// axis-aligned rectangle.
+// Shared by the geometry tests: the geometry names, the non-finite
+// coordinates and an open axis-aligned rectangle.
 
 #include "geometry/primitives.hpp"
 
 #include <limits>
 
 namespace geometry_test {
+
+using geom::BoundingBox;
+using geom::Point;
+using geom::Polygon;
+using geom::Ring;
 
 inline constexpr double kInf = std::numeric_limits<double>::infinity();
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

@@ -13,13 +13,7 @@
 
 namespace {
 
-using geom::Point;
-using geom::Polygon;
-using geom::Ring;
-
-using geometry_test::kInf;
-using geometry_test::kNaN;
-using geometry_test::rect;
+using namespace geometry_test;
 
 Ring closed(Ring r) { return geom::close_ring(std::move(r)); }
 

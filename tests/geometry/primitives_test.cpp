@@ -10,14 +10,7 @@
 
 namespace {
 
-using geom::BoundingBox;
-using geom::Point;
-using geom::Polygon;
-using geom::Ring;
-
-using geometry_test::kInf;
-using geometry_test::kNaN;
-using geometry_test::rect;
+using namespace geometry_test;
 
 BoundingBox box(double x0, double y0, double x1, double y1) {
     BoundingBox b;
