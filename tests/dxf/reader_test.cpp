@@ -47,10 +47,17 @@ Groups spline(const std::vector<std::pair<double, double>>& points, const std::v
     return g;
 }
 
-// Each case {text, ok, value}: parses to exactly its value, or throws.
-template <class Case, std::size_t N, class Parse>
-void expect_parses(const Case (&cases)[N], Parse parse) {
-    for (const Case& c : cases) {
+template <class T>
+struct ParseCase {
+    const char* text;
+    bool ok;
+    T value;
+};
+
+// Each case parses to exactly its value, or throws.
+template <class T, std::size_t N, class Parse>
+void expect_parses(const ParseCase<T> (&cases)[N], Parse parse) {
+    for (const ParseCase<T>& c : cases) {
         if (c.ok) {
             EXPECT_EQ(parse(c.text), c.value) << c.text;
         } else {
@@ -76,11 +83,7 @@ TEST(DxfNumbers, Trim) {
 }
 
 TEST(DxfNumbers, ParseIntFollowsTheStandardConversion) {
-    const struct {
-        const char* text;
-        bool ok;
-        int value;
-    } cases[] = {
+    const ParseCase<int> cases[] = {
         {"  10", true, 10},          {"10abc", true, 10},          {"+7", true, 7},
         {"-3", true, -3},            {"1e3", true, 1},             {" \t12\r\n", true, 12},
         {"\v5", true, 5},            {"2147483647", true, 2147483647}, {"-2147483648", true, -2147483647 - 1},
@@ -92,11 +95,7 @@ TEST(DxfNumbers, ParseIntFollowsTheStandardConversion) {
 }
 
 TEST(DxfNumbers, ParseDoubleFollowsTheStandardConversionAndRejectsNonFinite) {
-    const struct {
-        const char* text;
-        bool ok;
-        double value;
-    } cases[] = {
+    const ParseCase<double> cases[] = {
         {"12.5", true, 12.5},   {"  -0.25\r", true, -0.25}, {"1e3", true, 1000.0}, {"12.5abc", true, 12.5},
         {"+5", true, 5.0},      {"0x10", true, 16.0},       {"1,5", true, 1.0},    {".5", true, 0.5},
         {"-.5", true, -0.5},    {"\v2.5", true, 2.5},       {"1e", true, 1.0},     {"0e-400", true, 0.0},
