@@ -103,17 +103,17 @@ void add_help_marker(std::vector<HelpMarker>& markers, int control_id, const std
     markers.push_back(std::move(m));
 }
 
-Rect help_marker_rect(const HelpMarkerSpec& spec, int parts_list_height, int panel_scroll) {
-    const int top = parts_list_height + spec.top_offset - panel_scroll;
-    return Rect{spec.left, top, spec.left + kHelpMarkerSize, top + kHelpMarkerSize};
+Rect help_marker_rect(const HelpMarkerSpec& desc, int parts_list_height, int panel_scroll) {
+    const int top = parts_list_height + desc.top_offset - panel_scroll;
+    return Rect{desc.left, top, desc.left + kHelpMarkerSize, top + kHelpMarkerSize};
 }
 
 void layout_help_markers(std::vector<HelpMarker>& markers, int parts_list_height,
                          int panel_scroll) {
-    for (const HelpMarkerSpec& spec : help_marker_specs()) {
+    for (const HelpMarkerSpec& desc : help_marker_specs()) {
         for (HelpMarker& m : markers) {
-            if (m.control_id != spec.control_id) continue;
-            m.hot_rect = help_marker_rect(spec, parts_list_height, panel_scroll);
+            if (m.control_id != desc.control_id) continue;
+            m.hot_rect = help_marker_rect(desc, parts_list_height, panel_scroll);
             break;
         }
     }

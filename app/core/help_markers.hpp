@@ -40,7 +40,7 @@ void add_help_marker(std::vector<HelpMarker>& markers, int control_id, const std
                      const std::string& advice, const std::string& default_text);
 
 // The marker square for the current job-list height and panel scroll.
-Rect help_marker_rect(const HelpMarkerSpec& spec, int parts_list_height, int panel_scroll);
+Rect help_marker_rect(const HelpMarkerSpec& desc, int parts_list_height, int panel_scroll);
 
 // Sets the rectangle of the first marker of each id of the table.
 void layout_help_markers(std::vector<HelpMarker>& markers, int parts_list_height,

@@ -28,12 +28,12 @@ public:
         for (const auto& b : brushes_) DeleteObject(b.second);
     }
 
-    HGDIOBJ pen(const PenSpec& spec) {
+    HGDIOBJ pen(const PenSpec& desc) {
         for (const auto& p : pens_)
-            if (p.first == spec) return p.second;
-        HPEN made = CreatePen(spec.dotted ? PS_DOT : PS_SOLID, spec.width, colorref(spec.colour));
+            if (p.first == desc) return p.second;
+        HPEN made = CreatePen(desc.dotted ? PS_DOT : PS_SOLID, desc.width, colorref(desc.colour));
         if (made == nullptr) return GetStockObject(NULL_PEN);
-        pens_.emplace_back(spec, made);
+        pens_.emplace_back(desc, made);
         return made;
     }
 

@@ -21,14 +21,14 @@ HWND create_child(HWND parent, DWORD ex_style, const char* window_class, const s
                            nullptr);
 }
 
-HWND create_control(HWND parent, const ControlSpec& spec) {
+HWND create_control(HWND parent, const ControlSpec& desc) {
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    switch (spec.kind) {
+    switch (desc.kind) {
         case ControlKind::parts_list: {
             HWND list = create_child(parent, WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
                                      child | WS_VSCROLL | WS_TABSTOP | LVS_REPORT |
                                          LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER,
-                                     spec.id);
+                                     desc.id);
             if (list != nullptr) {
                 SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                              LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
@@ -40,22 +40,22 @@ HWND create_control(HWND parent, const ControlSpec& spec) {
             return list;
         }
         case ControlKind::push:
-            return create_child(parent, 0, "BUTTON", spec.text, child | BS_OWNERDRAW, spec.id);
+            return create_child(parent, 0, "BUTTON", desc.text, child | BS_OWNERDRAW, desc.id);
         case ControlKind::edit:
-            return create_child(parent, WS_EX_CLIENTEDGE, "EDIT", spec.text, child | ES_AUTOHSCROLL,
-                                spec.id);
+            return create_child(parent, WS_EX_CLIENTEDGE, "EDIT", desc.text, child | ES_AUTOHSCROLL,
+                                desc.id);
         case ControlKind::radio:
-            return create_child(parent, 0, "BUTTON", spec.text, child | BS_AUTORADIOBUTTON,
-                                spec.id);
+            return create_child(parent, 0, "BUTTON", desc.text, child | BS_AUTORADIOBUTTON,
+                                desc.id);
         case ControlKind::check:
-            return create_child(parent, 0, "BUTTON", spec.text, child | BS_AUTOCHECKBOX, spec.id);
+            return create_child(parent, 0, "BUTTON", desc.text, child | BS_AUTOCHECKBOX, desc.id);
         case ControlKind::combo:
-            return create_combo_box(parent, spec.id, spec.items);
+            return create_combo_box(parent, desc.id, desc.items);
         case ControlKind::log: {
             HWND log = create_child(parent, WS_EX_CLIENTEDGE, "EDIT", "",
                                     child | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
                                         ES_READONLY,
-                                    spec.id);
+                                    desc.id);
             // The default limit (about 32K characters) would make later
             // appends vanish without a trace; the log is cleared only when a
             // run starts.
@@ -64,7 +64,7 @@ HWND create_control(HWND parent, const ControlSpec& spec) {
         }
         case ControlKind::solutions_list:
             return create_child(parent, WS_EX_CLIENTEDGE, "LISTBOX", "",
-                                child | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY, spec.id);
+                                child | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY, desc.id);
     }
     return nullptr;
 }
@@ -123,22 +123,22 @@ int CALLBACK font_found_proc(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM 
 void create_controls(HWND main_window) {
     AppWindows& w = app_windows();
     w.controls.fill(nullptr);
-    for (const ControlSpec& spec : control_specs()) {
-        HWND control = create_control(main_window, spec);
-        w.controls[static_cast<std::size_t>(spec.id - kFirstControlId)] = control;
+    for (const ControlSpec& desc : control_specs()) {
+        HWND control = create_control(main_window, desc);
+        w.controls[static_cast<std::size_t>(desc.id - kFirstControlId)] = control;
         if (control == nullptr) continue;
-        if (spec.kind != ControlKind::combo) {
-            HFONT font = spec.id == IDC_SOLUTIONS_LIST ? w.small_font : w.ui_font;
+        if (desc.kind != ControlKind::combo) {
+            HFONT font = desc.id == IDC_SOLUTIONS_LIST ? w.small_font : w.ui_font;
             SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
-        if (spec.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
-        if (spec.disabled) EnableWindow(control, FALSE);
+        if (desc.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+        if (desc.disabled) EnableWindow(control, FALSE);
     }
 
     std::vector<HelpMarker>& markers = gui_state().help_markers;
     markers.clear();
-    for (const HelpMarkerSpec& spec : help_marker_specs())
-        add_help_marker(markers, spec.control_id, spec.what, spec.advice, spec.default_text);
+    for (const HelpMarkerSpec& desc : help_marker_specs())
+        add_help_marker(markers, desc.control_id, desc.what, desc.advice, desc.default_text);
     create_tooltips(main_window);
     layout_controls(main_window);
 }
@@ -166,9 +166,9 @@ void layout_controls(HWND main_window) {
     layout_help_markers(markers, panel.parts_list_height, panel.panel_scroll);
     HWND tooltips = app_windows().tooltip_window;
     if (tooltips == nullptr) return;
-    for (const HelpMarkerSpec& spec : help_marker_specs()) {
+    for (const HelpMarkerSpec& desc : help_marker_specs()) {
         for (const HelpMarker& marker : markers) {
-            if (marker.control_id != spec.control_id) continue;
+            if (marker.control_id != desc.control_id) continue;
             TOOLINFOA tool{};
             tool.cbSize = sizeof(TOOLINFOA);
             tool.hwnd = main_window;

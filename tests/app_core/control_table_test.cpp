@@ -29,22 +29,22 @@ TEST(ControlTable, EveryIdOnceInCreationOrder) {
 }
 
 TEST(ControlTable, StatesAndTexts) {
-    auto spec = [](int id) { return *app::find_control_spec(id); };
-    EXPECT_TRUE(spec(app::IDC_UNIT_MM).checked);
-    EXPECT_FALSE(spec(app::IDC_UNIT_INCHES).checked);
-    EXPECT_TRUE(spec(app::IDC_MERGE_COMMON_LINES).checked);
-    EXPECT_TRUE(spec(app::IDC_PAUSE).disabled);
-    EXPECT_TRUE(spec(app::IDC_OUTPUT_UNITS).disabled);
+    auto desc = [](int id) { return *app::find_control_spec(id); };
+    EXPECT_TRUE(desc(app::IDC_UNIT_MM).checked);
+    EXPECT_FALSE(desc(app::IDC_UNIT_INCHES).checked);
+    EXPECT_TRUE(desc(app::IDC_MERGE_COMMON_LINES).checked);
+    EXPECT_TRUE(desc(app::IDC_PAUSE).disabled);
+    EXPECT_TRUE(desc(app::IDC_OUTPUT_UNITS).disabled);
     std::set<int> hidden;
     for (const auto& s : app::control_specs())
         if (s.always_hidden) hidden.insert(s.id);
     EXPECT_EQ(hidden, (std::set<int>{app::IDC_IMPORT_CSV, app::IDC_OUTPUT_PATH,
                                      app::IDC_CHOOSE_OUTPUT, app::IDC_FEEDBACK}));
-    EXPECT_EQ(spec(app::IDC_OUTPUT_PATH).text, "outputs\\cpp_gui_nesting_result.dxf");
-    EXPECT_EQ(spec(app::IDC_SOLVER).items,
+    EXPECT_EQ(desc(app::IDC_OUTPUT_PATH).text, "outputs\\cpp_gui_nesting_result.dxf");
+    EXPECT_EQ(desc(app::IDC_SOLVER).items,
               (std::vector<std::string>{"cpu", "gpu", "dual-gpu", "random"}));
-    EXPECT_EQ(spec(app::IDC_GRID).text, "Grilla ON");
-    EXPECT_EQ(spec(app::IDC_ROUGH_CURVES).kind, app::ControlKind::check);
+    EXPECT_EQ(desc(app::IDC_GRID).text, "Grilla ON");
+    EXPECT_EQ(desc(app::IDC_ROUGH_CURVES).kind, app::ControlKind::check);
     EXPECT_EQ(app::find_control_spec(99), nullptr);
 }
 

@@ -163,14 +163,14 @@ protected:
             ASSERT_NE(h, nullptr);
             if (c.moves) {
                 const Rect r = client_rect_of(window_, h);
-                const app::ControlSpec* spec = app::find_control_spec(c.id);
-                if (spec->kind == app::ControlKind::combo) {
+                const app::ControlSpec* desc = app::find_control_spec(c.id);
+                if (desc->kind == app::ControlKind::combo) {
                     // A drop-down list is as high as its field; 110 is the
                     // height of the dropped list.
                     EXPECT_EQ(r.left, c.rect.left);
                     EXPECT_EQ(r.top, c.rect.top);
                     EXPECT_EQ(r.width(), c.rect.width());
-                } else if (spec->kind == app::ControlKind::solutions_list) {
+                } else if (desc->kind == app::ControlKind::solutions_list) {
                     // A list box keeps to whole rows within the height given.
                     const int row = static_cast<int>(SendMessageA(h, LB_GETITEMHEIGHT, 0, 0));
                     EXPECT_EQ(r.left, c.rect.left);
@@ -221,14 +221,14 @@ TEST_F(MainWindow, ControlsStandWhereTheLayoutSaysAtThreeWidths) {
 TEST_F(MainWindow, ControlsHaveTheirClassesCaptionsAndStates) {
     ASSERT_NE(open(1400, 1000), nullptr);
     const app::AppWindows& w = app::app_windows();
-    for (const app::ControlSpec& spec : app::control_specs()) {
-        SCOPED_TRACE("control " + std::to_string(spec.id));
-        HWND h = control(spec.id);
+    for (const app::ControlSpec& desc : app::control_specs()) {
+        SCOPED_TRACE("control " + std::to_string(desc.id));
+        HWND h = control(desc.id);
         ASSERT_NE(h, nullptr);
-        EXPECT_EQ(app::control_handle(spec.id), h);
+        EXPECT_EQ(app::control_handle(desc.id), h);
         const LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE);
         const LONG_PTR ex_style = GetWindowLongPtrA(h, GWL_EXSTYLE);
-        switch (spec.kind) {
+        switch (desc.kind) {
             case app::ControlKind::parts_list:
                 EXPECT_EQ(class_of(h), "syslistview32");
                 EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
@@ -241,31 +241,31 @@ TEST_F(MainWindow, ControlsHaveTheirClassesCaptionsAndStates) {
             case app::ControlKind::push:
                 EXPECT_EQ(class_of(h), "button");
                 EXPECT_EQ(style & BS_TYPEMASK, BS_OWNERDRAW);
-                EXPECT_EQ(text_of(h), spec.text);
+                EXPECT_EQ(text_of(h), desc.text);
                 break;
             case app::ControlKind::radio:
             case app::ControlKind::check:
                 EXPECT_EQ(class_of(h), "button");
-                EXPECT_EQ(style & BS_TYPEMASK, spec.kind == app::ControlKind::radio
+                EXPECT_EQ(style & BS_TYPEMASK, desc.kind == app::ControlKind::radio
                                                    ? BS_AUTORADIOBUTTON
                                                    : BS_AUTOCHECKBOX);
-                EXPECT_EQ(text_of(h), spec.text);
-                EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0), spec.checked ? BST_CHECKED : BST_UNCHECKED);
+                EXPECT_EQ(text_of(h), desc.text);
+                EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0), desc.checked ? BST_CHECKED : BST_UNCHECKED);
                 break;
             case app::ControlKind::edit:
                 EXPECT_EQ(class_of(h), "edit");
                 EXPECT_NE(style & ES_AUTOHSCROLL, 0);
                 EXPECT_NE(ex_style & WS_EX_CLIENTEDGE, 0);
-                EXPECT_EQ(text_of(h), spec.text);
+                EXPECT_EQ(text_of(h), desc.text);
                 break;
             case app::ControlKind::combo: {
                 EXPECT_EQ(class_of(h), "combobox");
                 EXPECT_EQ(style & 3, CBS_DROPDOWNLIST);
-                ASSERT_EQ(SendMessageA(h, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(spec.items.size()));
-                for (std::size_t i = 0; i < spec.items.size(); ++i) {
+                ASSERT_EQ(SendMessageA(h, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(desc.items.size()));
+                for (std::size_t i = 0; i < desc.items.size(); ++i) {
                     char item[64] = {};
                     SendMessageA(h, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-                    EXPECT_EQ(std::string(item), spec.items[i]);
+                    EXPECT_EQ(std::string(item), desc.items[i]);
                 }
                 EXPECT_EQ(SendMessageA(h, CB_GETCURSEL, 0, 0), 0);
                 break;
@@ -280,8 +280,8 @@ TEST_F(MainWindow, ControlsHaveTheirClassesCaptionsAndStates) {
                 EXPECT_NE(style & LBS_NOTIFY, 0);
                 break;
         }
-        EXPECT_EQ(IsWindowEnabled(h) != FALSE, !spec.disabled);
-        const HFONT expected_font = spec.id == app::IDC_SOLUTIONS_LIST ? w.small_font : w.ui_font;
+        EXPECT_EQ(IsWindowEnabled(h) != FALSE, !desc.disabled);
+        const HFONT expected_font = desc.id == app::IDC_SOLUTIONS_LIST ? w.small_font : w.ui_font;
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)), expected_font);
     }
     // A few texts as the user reads them.
