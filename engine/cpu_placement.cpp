@@ -159,9 +159,10 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
     // the margin of the free test is never negative there.
     const SheetCoverage* cover =
         has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height) : nullptr;
+    grid_positions(ws.xs, ws.ys, ws);
     for (std::size_t a = 0; a < shapes.size(); ++a) {
         const RotatedShape& r = *shapes[a];
-        generate_positions(placed, state, r, spacing, options.extra_positions, ws.xs, ws.ys, ws);
+        extra_positions(placed, state, r, spacing, options.extra_positions, ws);
         const std::size_t run_start = inner_grid.size();
         const auto add_inner = [&](const RankedPosition& q, std::size_t i) {
             const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index, q.clear_of};

@@ -85,29 +85,58 @@ private:
     mutable std::size_t covered_ = 0;  // shapes marked in coverage_
 };
 
-// Dedup set of candidate positions: the same answer as a linear scan for a
-// position within 1e-6 on both axes, from a hash of cells 2^-16 wide.
+// Dedup set of the extra candidate positions: the same answer as a linear
+// scan for a position within 1e-6 on both axes, from a hash of cells 2^-8
+// wide. The grid positions are not in it (see GridLookup).
 class PositionSet {
 public:
     PositionSet();
-    void reset(const std::vector<Point>* points);
+    // Forgets every position; indices refer to points from now on.
+    void clear(const std::vector<Point>* points);
     bool has_near(double x, double y) const;
     void insert(std::uint32_t index);
 
 private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
+    // Small slots keep the table in the nearest caches.
     struct Slot {
-        std::uint32_t stamp;
-        std::uint32_t index;
+        std::uint16_t stamp;
+        std::uint16_t index;
     };
     std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
     bool chain_has_near(std::size_t start, double x, double y) const;
 
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
-    std::uint32_t stamp_ = 0;
+    std::uint16_t stamp_ = 0;
     const std::vector<Point>* points_ = nullptr;
+};
+
+// Whether a point lies within 1e-6 on both axes of a grid position: the
+// grid is every valid x against every valid y, row by row, cut at `size`,
+// so one look-up per axis answers it.
+class GridLookup {
+public:
+    // False when the lists are out of order: then nothing is near.
+    bool reset(const std::vector<double>& xs, const std::vector<double>& ys, std::size_t size);
+    bool has_near(double x, double y) const;
+
+private:
+    // Sorted values with a bucket table that starts every search at or
+    // before the first value within the tolerance.
+    struct Axis {
+        std::vector<double> values;
+        std::vector<std::uint32_t> first;
+        double base = 0.0;
+        double scale = 0.0;
+        void build();
+        // Index of the first value within 1e-6 of v, or values.size().
+        std::size_t first_near(double v) const;
+    };
+    Axis x_;
+    Axis y_;
+    std::size_t size_ = 0;
 };
 
 // What earlier free tests found for one part at one angle on one sheet.
@@ -205,8 +234,10 @@ struct InnerPosition {
 // Buffers reused from try to try.
 struct Workspace {
     PositionSet set;
+    GridLookup grid;
     std::vector<Point> positions;
     std::size_t grid_size = 0;  // leading grid positions, in y then x order
+    bool grid_in_set = false;   // the grid goes into set (lists out of order)
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;
@@ -222,9 +253,17 @@ struct Workspace {
 void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
                       std::vector<double>& ys);
 
-// Candidate positions in offering order, before the final sort; the lists
-// come from coordinate_lists. Returns whether extra positions were made
-// (and so whether the final sort applies).
+// The grid positions (from coordinate_lists), in y then x order: they start
+// ws.positions, and ws.grid_size counts them.
+void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws);
+
+// Cuts ws.positions back to the grid and offers the extra positions of one
+// shape after it, in offering order, before the final sort. Returns whether
+// extra positions were made (and so whether the final sort applies).
+bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                     const RotatedShape& shape, double spacing, bool extra, Workspace& ws);
+
+// Both: the candidate positions in offering order.
 bool generate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
                         const RotatedShape& shape, double spacing, bool extra_positions,
                         const std::vector<double>& xs, const std::vector<double>& ys,

@@ -46,13 +46,14 @@ void merge_and_thin(std::vector<double>& v) {
     v.swap(thinned);
 }
 
-// Cell of a coordinate: any monotone map will do for the window below;
+// Cell of a coordinate, 2^-8 wide: any monotone map will do for the window
+// below (cells far wider than the tolerance rarely need a second probe);
 // clamped, so finite for every value that is not NaN.
 std::int64_t cell_of(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return static_cast<std::int64_t>(v * 65536.0);
+    return static_cast<std::int64_t>(v * 256.0);
 }
 
 // Cells that can hold a coordinate within 1e-6 of v: the window is wider
@@ -139,7 +140,7 @@ PositionSet::PositionSet() {
     mask_ = slots_.size() - 1;
 }
 
-void PositionSet::reset(const std::vector<Point>* points) {
+void PositionSet::clear(const std::vector<Point>* points) {
     points_ = points;
     if (++stamp_ == 0) {
         for (Slot& s : slots_) s.stamp = 0;
@@ -148,10 +149,7 @@ void PositionSet::reset(const std::vector<Point>* points) {
 }
 
 std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
-    std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull ^
-                      static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 29;
-    return static_cast<std::size_t>(h) & mask_;
+    return memo_slot(static_cast<std::uint64_t>(cx), static_cast<std::uint64_t>(cy), mask_);
 }
 
 bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
@@ -178,11 +176,85 @@ bool PositionSet::has_near(double x, double y) const {
 
 void PositionSet::insert(std::uint32_t index) {
     const Point& p = (*points_)[index];
-    const std::int64_t cx = cell_of(p.x);
-    const std::int64_t cy = cell_of(p.y);
-    std::size_t s = slot_of(cx, cy);
+    std::size_t s = slot_of(cell_of(p.x), cell_of(p.y));
     while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
-    slots_[s] = Slot{stamp_, index};
+    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+}
+
+void GridLookup::Axis::build() {
+    const std::size_t n = values.size();
+    first.assign(1, 0);
+    base = 0.0;
+    scale = 0.0;
+    if (n < 8) return;
+    const double lo = values.front();
+    const double hi = values.back();
+    // Far from these magnitudes the slack below no longer covers rounding;
+    // one bucket then starts every search at the first value.
+    if (!(hi > lo) || !(std::fabs(lo) < 1e9) || !(std::fabs(hi) < 1e9)) return;
+    const std::size_t buckets = 4 * n;
+    base = lo;
+    scale = static_cast<double>(buckets) / (hi - lo);
+    first.assign(buckets, 0);
+    std::size_t i = 0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+        const double start = base + static_cast<double>(b) / scale - 1e-3;
+        while (i < n && values[i] < start) ++i;
+        first[b] = static_cast<std::uint32_t>(i);
+    }
+}
+
+std::size_t GridLookup::Axis::first_near(double v) const {
+    const std::size_t n = values.size();
+    double t = (v - kTol - base) * scale;
+    if (!(t > 0.0)) t = 0.0;
+    const double top = static_cast<double>(first.size() - 1);
+    if (t > top) t = top;
+    std::size_t i = first[static_cast<std::size_t>(t)];
+    // v - values[i] rises with i, so the values within the tolerance form
+    // one run; the first of it is the first not below -tolerance.
+    while (i < n && values[i] - v < -kTol) ++i;
+    if (i < n && values[i] - v <= kTol) return i;
+    return n;
+}
+
+bool GridLookup::reset(const std::vector<double>& xs, const std::vector<double>& ys,
+                       std::size_t size) {
+    x_.values.clear();
+    y_.values.clear();
+    for (const double x : xs) {
+        if (x >= -kTol) x_.values.push_back(x);
+    }
+    for (const double y : ys) {
+        if (y >= -kTol) y_.values.push_back(y);
+    }
+    size_ = size;
+    // Values that are not numbers can leave the lists out of order; then
+    // the caller checks the grid positions one by one.
+    const auto ordered = [](const std::vector<double>& v) {
+        for (std::size_t i = 1; i < v.size(); ++i) {
+            if (!(v[i - 1] <= v[i])) return false;
+        }
+        return true;
+    };
+    if (!ordered(x_.values) || !ordered(y_.values)) {
+        size_ = 0;
+        return false;
+    }
+    x_.build();
+    y_.build();
+    return true;
+}
+
+bool GridLookup::has_near(double x, double y) const {
+    if (size_ == 0) return false;
+    // Index grows with both coordinates' places: the first near pair is
+    // the one with the smallest.
+    const std::size_t i = x_.first_near(x);
+    if (i == x_.values.size()) return false;
+    const std::size_t j = y_.first_near(y);
+    if (j == y_.values.size()) return false;
+    return j * x_.values.size() + i < size_;
 }
 
 void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
@@ -237,13 +309,9 @@ void coordinate_lists(const SheetState& sheet, double spacing, std::vector<doubl
     merge_and_thin(ys);
 }
 
-bool generate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
-                        const RotatedShape& shape, double spacing, bool extra_positions,
-                        const std::vector<double>& xs, const std::vector<double>& ys,
-                        Workspace& ws) {
+void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws) {
     std::vector<Point>& out = ws.positions;
     out.clear();
-    ws.set.reset(&out);
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
     for (const double y : ys) {
@@ -253,16 +321,26 @@ bool generate_positions(const std::vector<Placement>& placed, const SheetState& 
             if (out.size() >= kGridLimit) break;
             if (!(x >= -kTol)) continue;
             out.push_back(Point{x, y});
-            ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
         }
     }
     ws.grid_size = out.size();
-    if (!extra_positions || sheet.empty()) return false;
+    ws.grid_in_set = !ws.grid.reset(xs, ys, ws.grid_size);
+}
+
+bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                     const RotatedShape& shape, double spacing, bool extra, Workspace& ws) {
+    std::vector<Point>& out = ws.positions;
+    out.resize(ws.grid_size);
+    if (!extra || sheet.empty()) return false;
+    ws.set.clear(&out);
+    if (ws.grid_in_set) {
+        for (std::size_t i = 0; i < out.size(); ++i) ws.set.insert(static_cast<std::uint32_t>(i));
+    }
 
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
-        if (ws.set.has_near(x, y)) return;
+        if (ws.set.has_near(x, y) || ws.grid.has_near(x, y)) return;
         out.push_back(Point{x, y});
         ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
     };
@@ -322,6 +400,14 @@ bool generate_positions(const std::vector<Placement>& placed, const SheetState& 
         }
     }
     return true;
+}
+
+bool generate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                        const RotatedShape& shape, double spacing, bool extra,
+                        const std::vector<double>& xs, const std::vector<double>& ys,
+                        Workspace& ws) {
+    grid_positions(xs, ys, ws);
+    return extra_positions(placed, sheet, shape, spacing, extra, ws);
 }
 
 void sort_positions(std::vector<Point>& positions) {
