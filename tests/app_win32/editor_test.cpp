@@ -26,16 +26,13 @@
 #include "app/win32/text_window.hpp"
 #include "app/win32/value_window.hpp"
 
+#include "tests/app_win32/window_test_support.hpp"
+
 namespace {
 
 using namespace std::chrono_literals;
 using app::Point;
-
-std::string text_of(HWND window) {
-    char buffer[512] = {};
-    GetWindowTextA(window, buffer, sizeof(buffer));
-    return buffer;
-}
+using window_test::text_of;
 
 // Waits on its own thread for a top-level window of `cls` and `title`,
 // then hands it to `act`.
@@ -70,15 +67,8 @@ private:
 
 void press_key(HWND target, WPARAM key) { PostMessageA(target, WM_KEYDOWN, key, 0); }
 
-class EditorWindow : public ::testing::Test {
+class EditorWindow : public window_test::MainWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
-    }
-
     void SetUp() override {
         app::GuiState& gui = app::gui_state();
         {
@@ -99,9 +89,7 @@ protected:
         app::editor_state().zoom = 10.0;
         app::frame_hooks() = app::FrameHooks{};
         app::install_editor_handlers(app::frame_hooks());
-        window_ = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
-                                  1400, 1000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(window_, nullptr);
+        ASSERT_NE(create_main_window(), nullptr);
         pump();
     }
 
@@ -112,13 +100,6 @@ protected:
         std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
         app::gui_state().preview_ready = false;
         app::gui_state().preview_layout = plv::NestingResult{};
-    }
-
-    static void pump() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        }
     }
 
     app::ViewTransform view() const {
@@ -147,8 +128,6 @@ protected:
 
     void command(int id) { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     void key(WPARAM k) { SendMessageA(window_, WM_KEYDOWN, k, 0); }
-
-    HWND window_ = nullptr;
 };
 
 TEST_F(EditorWindow, DrawsALineWithTheMouseAndUndoesIt) {

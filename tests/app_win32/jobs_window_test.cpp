@@ -34,9 +34,13 @@
 #include "app/win32/save_result.hpp"
 #include "dxf/paths.hpp"
 
+#include "tests/app_win32/window_test_support.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
+using window_test::count_of;
+using window_test::text_of;
 
 // What the save dialog stand-in answers, and what it was asked with.
 std::string g_save_answer;
@@ -49,31 +53,10 @@ std::string fake_save_dialog(HWND, const std::string& suggested) {
     return g_save_answer;
 }
 
-std::string text_of(HWND window) {
-    const int n = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    GetWindowTextA(window, text.data(), n + 1);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-int count_of(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 fs::path fixture(const char* name) { return fs::path(PLV_TEST_DATA_DIR) / name; }
 
-class JobsWindow : public ::testing::Test {
+class JobsWindow : public window_test::MainWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
-    }
-
     void SetUp() override {
         reset_shared_state();
         app::frame_hooks() = app::FrameHooks{};
@@ -87,9 +70,7 @@ protected:
         fs::remove_all(folder_);
         fs::create_directories(folder_);
 
-        window_ = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW,
-                                  0, 0, 1400, 1000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(window_, nullptr);
+        ASSERT_NE(create_main_window(), nullptr);
     }
 
     void TearDown() override {
@@ -122,13 +103,6 @@ protected:
         app::editor_state() = app::EditorState{};
     }
 
-    static void pump() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        }
-    }
-
     // Lets every preview thread end and its message be handled.
     static void wait_for_previews() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -141,7 +115,6 @@ protected:
         pump();
     }
 
-    HWND control(int id) const { return GetDlgItem(window_, id); }
     std::string log() const { return text_of(control(app::IDC_LOG)); }
 
     std::vector<std::string> rows() const {
@@ -189,7 +162,6 @@ protected:
     }
 
     fs::path folder_;
-    HWND window_ = nullptr;
 };
 
 TEST_F(JobsWindow, AddedFilesShowAsRowsMoveTheOutputPathAndPreview) {

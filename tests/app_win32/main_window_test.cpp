@@ -26,9 +26,12 @@
 #include "app/win32/frame_hooks.hpp"
 #include "app/win32/main_window.hpp"
 
+#include "tests/app_win32/window_test_support.hpp"
+
 namespace {
 
 using app::Rect;
+using window_test::text_of;
 
 WNDPROC g_original_proc = nullptr;
 
@@ -42,12 +45,6 @@ LRESULT CALLBACK unbounded_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         info->ptMaxTrackSize.y = 5000;
     }
     return result;
-}
-
-std::string text_of(HWND window) {
-    char buffer[512] = {};
-    GetWindowTextA(window, buffer, sizeof(buffer));
-    return buffer;
 }
 
 std::string lower(std::string s) {
@@ -72,26 +69,12 @@ bool has_visible_style(HWND window) {
     return (GetWindowLongPtrA(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public window_test::MainWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
-    }
-
     void TearDown() override {
         if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        drain_messages();
+        pump();
         app::frame_hooks() = app::FrameHooks{};
-    }
-
-    static void drain_messages() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        }
     }
 
     // A fresh main window (hidden) whose client area is width x height from
@@ -139,8 +122,6 @@ protected:
                      SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 
-    HWND control(int id) const { return GetDlgItem(window_, id); }
-
     Rect rect_of(int id) const { return client_rect_of(window_, control(id)); }
 
     void wheel(int client_x, int client_y, int delta) {
@@ -185,8 +166,6 @@ protected:
             EXPECT_EQ(has_visible_style(h), c.visibility != app::Visibility::hide);
         }
     }
-
-    HWND window_ = nullptr;
 };
 
 TEST_F(MainWindow, ControlsStandWhereTheLayoutSaysAtThreeWidths) {
@@ -214,7 +193,7 @@ TEST_F(MainWindow, ControlsStandWhereTheLayoutSaysAtThreeWidths) {
                        app::IDC_FEEDBACK})
             EXPECT_FALSE(has_visible_style(control(id))) << id;
         DestroyWindow(window_);
-        drain_messages();
+        pump();
     }
 }
 

@@ -28,10 +28,13 @@
 #include "app/win32/run_control.hpp"
 #include "app/win32/run_panel.hpp"
 
+#include "tests/app_win32/window_test_support.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using window_test::count_of;
 
 struct BoxCall {
     std::string text;
@@ -43,21 +46,8 @@ void record_box(HWND, const std::string& text, const char* caption) { g_boxes.pu
 
 std::string fixture(const char* name) { return (fs::path(PLV_TEST_DATA_DIR) / name).string(); }
 
-int count_of(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
-class RunWindow : public ::testing::Test {
+class RunWindow : public window_test::MainWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&controls);
-        ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
-    }
-
     void SetUp() override {
         app::GuiState& state = app::gui_state();
         state.selected_files.clear();
@@ -81,9 +71,7 @@ protected:
         g_boxes.clear();
         app::run_error_box() = record_box;
 
-        window_ = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
-                                  1400, 1000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(window_, nullptr);
+        ASSERT_NE(create_main_window(), nullptr);
         // A short search by default.
         set_text(app::IDC_MAX_ITERATIONS, "3");
         set_text(app::IDC_POPULATION, "2");
@@ -98,13 +86,6 @@ protected:
         if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
         pump();
         app::frame_hooks() = app::FrameHooks{};
-    }
-
-    static void pump() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        }
     }
 
     // Pumps messages until `done` holds; false when the time ran out.
@@ -128,7 +109,6 @@ protected:
         return wait_until([] { return !app::gui_state().running.load(); });
     }
 
-    HWND control(int id) const { return GetDlgItem(window_, id); }
     std::string text(int id) const { return app::get_control_text(control(id)); }
     void set_text(int id, const char* value) { SetWindowTextA(control(id), value); }
     std::string log() const { return text(app::IDC_LOG); }
@@ -160,8 +140,6 @@ protected:
         EXPECT_FALSE(app::gui_state().stop_requested.load());
         EXPECT_FALSE(app::gui_state().pause_requested.load());
     }
-
-    HWND window_ = nullptr;
 };
 
 TEST_F(RunWindow, RunOnASmallDrawingEndsWithSummaryAndResult) {
