@@ -7,6 +7,7 @@
 #include "app/core/workers.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/controls.hpp"
+#include "app/win32/file_dialogs.hpp"
 #include "app/win32/frame_hooks.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
@@ -276,15 +277,6 @@ void draw_button(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, old_font);
 }
 
-std::string window_text(HWND control) {
-    if (control == nullptr) return {};
-    const int n = GetWindowTextLengthA(control);
-    std::string text(static_cast<std::size_t>(std::max(n, 0)) + 1, '\0');
-    const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return text;
-}
-
 void run_guarded(HWND window, WindowAction action, const char* caption) {
     if (action == nullptr) return;
     try {
@@ -323,8 +315,9 @@ void on_command(HWND window, WPARAM wparam) {
         case IDC_CHOOSE_OUTPUT: {
             if (hooks.choose_dxf_save_path == nullptr) break;
             HWND output = control_handle(IDC_OUTPUT_PATH);
-            const std::string chosen = hooks.choose_dxf_save_path(window, window_text(output));
-            if (!chosen.empty() && output != nullptr) SetWindowTextA(output, chosen.c_str());
+            // Wide both ways: the hook speaks UTF-8 and the path may not fit the ANSI code page.
+            const std::string chosen = hooks.choose_dxf_save_path(window, control_text_utf8(output));
+            if (!chosen.empty() && output != nullptr) set_control_text_utf8(output, chosen);
             break;
         }
         case IDC_RUN:

@@ -437,6 +437,24 @@ TEST_F(MainWindow, CommandsReachTheirHandlersByIdAlone) {
     EXPECT_EQ(g_remove_calls, 2);
 }
 
+std::string g_suggested_output;
+
+TEST_F(MainWindow, ChooseOutputPassesPathsOutsideTheAnsiCodePage) {
+    ASSERT_NE(open(1400, 1000), nullptr);
+    HWND output = control(app::IDC_OUTPUT_PATH);
+    SetWindowTextW(output, L"C:\\B\u00fcro\\\u03a9\u4e00.dxf");
+    g_suggested_output.clear();
+    app::frame_hooks().choose_dxf_save_path = [](HWND, const std::string& suggested) {
+        g_suggested_output = suggested;
+        return std::string("D:\\\xce\xa3\xe4\xba\x8c.dxf");  // sigma and a CJK character, UTF-8
+    };
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(app::IDC_CHOOSE_OUTPUT, BN_CLICKED), 0);
+    EXPECT_EQ(g_suggested_output, "C:\\B\xc3\xbcro\\\xce\xa9\xe4\xb8\x80.dxf");
+    wchar_t shown[64] = {};
+    GetWindowTextW(output, shown, 64);
+    EXPECT_EQ(std::wstring(shown), L"D:\\\u03a3\u4e8c.dxf");
+}
+
 TEST_F(MainWindow, FailedRunStartShowsTheErrorBox) {
     ASSERT_NE(open(1400, 1000), nullptr);
     app::frame_hooks().run_nesting = [](HWND) { throw std::runtime_error("stod"); };
