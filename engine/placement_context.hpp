@@ -22,6 +22,10 @@ namespace plv::detail {
 // sample_ring_points.
 void sample_ring(const Ring& ring, std::size_t count, std::vector<Point>& out);
 
+// Removes points equal to an earlier one, keeping the order: offers made
+// from samples that repeat are themselves repeats.
+void drop_repeats(std::vector<Point>& points);
+
 // A part's shape at one angle, with what candidate positions and the free
 // test need of it.
 struct RotatedShape {
@@ -29,7 +33,7 @@ struct RotatedShape {
     Polygon shape;  // rotate_polygon of the part's shape
     ShapeGeometry geo;
     BoundingBox box;  // polygon_bounds
-    std::vector<Point> s12;
+    std::vector<Point> s12;  // samples without repeats
     std::vector<Point> s6;
     std::vector<Point> probes;  // outline_probes of the outer ring
 };
@@ -48,8 +52,8 @@ private:
 struct PlacedShape {
     ShapeGeometry geo;
     BoundingBox box;  // placement_bounds
-    std::vector<Point> p12;
-    std::vector<std::vector<Point>> h8;  // per hole
+    std::vector<Point> p12;  // samples without repeats
+    std::vector<std::vector<Point>> h8;  // per hole, likewise
     std::vector<BoundingBox> hole_boxes;
 };
 

@@ -84,6 +84,21 @@ void sample_ring(const Ring& ring, std::size_t count, std::vector<Point>& out) {
     for (std::size_t k = 0; k < count; ++k) out.push_back(ring[k * step]);
 }
 
+// Drops every point equal to an earlier one (a closed ring's last point):
+// the offers made from it repeat earlier offers exactly, and a repeat is
+// never taken.
+void drop_repeats(std::vector<Point>& points) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        bool repeat = false;
+        for (std::size_t j = 0; j < kept && !repeat; ++j) {
+            repeat = points[j].x == points[i].x && points[j].y == points[i].y;
+        }
+        if (!repeat) points[kept++] = points[i];
+    }
+    points.resize(kept);
+}
+
 RotatedShape make_rotated_shape(const Polygon& part_shape, double angle) {
     RotatedShape r;
     r.angle = angle;
@@ -92,6 +107,8 @@ RotatedShape make_rotated_shape(const Polygon& part_shape, double angle) {
     r.box = geom::polygon_bounds(r.shape);
     sample_ring(r.shape.outer, 12, r.s12);
     sample_ring(r.shape.outer, 6, r.s6);
+    drop_repeats(r.s12);
+    drop_repeats(r.s6);
     r.probes = outline_probes(r.shape.outer, 16);
     return r;
 }
@@ -107,10 +124,12 @@ PlacedShape make_placed_shape(const Placement& placement) {
     s.geo = build_shape_geometry(placement.shape);
     s.box = placement_bounds(placement);
     sample_ring(placement.shape.outer, 12, s.p12);
+    drop_repeats(s.p12);
     s.h8.resize(placement.shape.holes.size());
     s.hole_boxes.reserve(placement.shape.holes.size());
     for (std::size_t h = 0; h < placement.shape.holes.size(); ++h) {
         sample_ring(placement.shape.holes[h], 8, s.h8[h]);
+        drop_repeats(s.h8[h]);
         s.hole_boxes.push_back(geom::ring_bounds(placement.shape.holes[h]));
     }
     return s;
@@ -467,6 +486,8 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
     rotated.box = geom::polygon_bounds(shape);
     detail::sample_ring(shape.outer, 12, rotated.s12);
     detail::sample_ring(shape.outer, 6, rotated.s6);
+    detail::drop_repeats(rotated.s12);
+    detail::drop_repeats(rotated.s6);
     detail::Workspace ws;
     detail::coordinate_lists(sheet, spacing, ws.xs, ws.ys);
     const bool extras =
