@@ -5,6 +5,7 @@
 #include "app/core/editor_input.hpp"
 
 #include "editor_fake_host.hpp"
+#include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +19,12 @@ namespace {
 using app::EditorEntity;
 using app::EditorState;
 using app::Point;
+using app_test::entity;
 using editor_test::FakeHost;
 using editor_test::sx;
 using editor_test::sy;
 namespace Kind = app::EntityKind;
 namespace Tool = app::EditorTool;
-
-EditorEntity make(std::int32_t kind, Point p0, Point p1, Point p2 = {0, 0}) {
-    EditorEntity e;
-    e.kind = kind;
-    e.p0 = p0;
-    e.p1 = p1;
-    e.p2 = p2;
-    return e;
-}
 
 plv::Ring circle_ring(Point c, double r, int n, bool closed) {
     plv::Ring ring;
@@ -52,7 +45,7 @@ protected:
     // A line (0,0)-(100,0) and a dimension on it with its text placed;
     // the value window answers `answer`.
     void dimension_the_line(std::optional<std::string> answer) {
-        app::append_entity(st, make(Kind::line, {0, 0}, {100, 0}));
+        app::append_entity(st, entity(Kind::line, {0, 0}, {100, 0}));
         app::set_editor_tool(st, host, Tool::dimension);
         host.dimension_answers.push_back(answer);
         press(0, 0);
@@ -112,8 +105,8 @@ TEST_F(DimensionTool, LinearAnswersTable) {
 }
 
 TEST_F(DimensionTool, ConfirmingTheShownRoundingKeepsTheLine) {
-    app::append_entity(st, make(Kind::line, {0, 0}, {149.6, 0}));
-    EditorEntity dim = make(Kind::dimension, {0, 0}, {149.6, 0}, {75, 20});
+    app::append_entity(st, entity(Kind::line, {0, 0}, {149.6, 0}));
+    EditorEntity dim = entity(Kind::dimension, {0, 0}, {149.6, 0}, {75, 20});
     dim.link = 0;
     app::append_entity(st, dim);
     host.dimension_answers.push_back(std::string("150 mm"));
@@ -127,9 +120,9 @@ TEST_F(DimensionTool, ConfirmingTheShownRoundingKeepsTheLine) {
 }
 
 TEST_F(DimensionTool, LinearLinkIsLookedUpAgainByItsEnds) {
-    app::append_entity(st, make(Kind::circle, {0, 0}, {5, 0}));
-    app::append_entity(st, make(Kind::line, {0, 100}, {0, 0}));  // reversed
-    EditorEntity dim = make(Kind::dimension, {0, 0}, {0.3, 100});
+    app::append_entity(st, entity(Kind::circle, {0, 0}, {5, 0}));
+    app::append_entity(st, entity(Kind::line, {0, 100}, {0, 0}));  // reversed
+    EditorEntity dim = entity(Kind::dimension, {0, 0}, {0.3, 100});
     dim.link = 0;  // not a line
     app::append_entity(st, dim);
     app::apply_dimension_answer(st.entities, 2, "50", "100 mm");
@@ -140,7 +133,7 @@ TEST_F(DimensionTool, LinearLinkIsLookedUpAgainByItsEnds) {
 }
 
 TEST_F(DimensionTool, CircleAndArc) {
-    app::append_entity(st, make(Kind::circle, {0, 0}, {0, 10}));
+    app::append_entity(st, entity(Kind::circle, {0, 0}, {0, 10}));
     app::set_editor_tool(st, host, Tool::dimension);
     host.dimension_answers.push_back(std::string("30"));
     press(10.5, 0);
@@ -156,7 +149,7 @@ TEST_F(DimensionTool, CircleAndArc) {
 
     EditorState arc_state = editor_test::zoomed_state();
     st = arc_state;
-    app::append_entity(st, make(Kind::arc, {10, 0}, {-10, 0}, {0, 10}));
+    app::append_entity(st, entity(Kind::arc, {10, 0}, {-10, 0}, {0, 10}));
     app::set_editor_tool(st, host, Tool::dimension);
     host.dimension_answers.push_back(std::string("20"));
     press(1, 10);
@@ -172,7 +165,7 @@ TEST_F(DimensionTool, CircleAndArc) {
     // Below the arc, on its circle but outside its sweep: a linear
     // dimension starts.
     st = arc_state;
-    app::append_entity(st, make(Kind::arc, {10, 0}, {-10, 0}, {0, 10}));
+    app::append_entity(st, entity(Kind::arc, {10, 0}, {-10, 0}, {0, 10}));
     app::set_editor_tool(st, host, Tool::dimension);
     press(0, -10);
     EXPECT_EQ(st.entities.size(), 1u);
@@ -184,11 +177,11 @@ TEST_F(DimensionTool, ArcSweepBothWays) {
     const app::ViewTransform view = app::compute_view_transform(host.layout, app::canvas_rect(host.client), st);
     // Clockwise arc (10,0) -> (0,-10) through (7.07,-7.07): the short way below.
     const double h = 10 / std::sqrt(2.0);
-    const app::EntityList ents{make(Kind::arc, {10, 0}, {0, -10}, {h, -h})};
+    const app::EntityList ents{entity(Kind::arc, {10, 0}, {0, -10}, {h, -h})};
     EXPECT_TRUE(app::pick_circular_feature(ents, host.layout, view, {h + 0.5, -h}).found);
     EXPECT_FALSE(app::pick_circular_feature(ents, host.layout, view, {-10, 0}).found);
     // Its long counterpart through the far side.
-    const app::EntityList longer{make(Kind::arc, {10, 0}, {0, -10}, {-10, 0})};
+    const app::EntityList longer{entity(Kind::arc, {10, 0}, {0, -10}, {-10, 0})};
     EXPECT_TRUE(app::pick_circular_feature(longer, host.layout, view, {0, 10}).found);
     EXPECT_FALSE(app::pick_circular_feature(longer, host.layout, view, {h, -h}).found);
 }
@@ -208,7 +201,7 @@ TEST_F(DimensionTool, HoleOfAPlacedPartOnTheSecondSheet) {
     EXPECT_NEAR(f.centre.x, dx + 20, 1e-9);
 
     // Placed there, a typed value changes only the text.
-    EditorEntity dim = make(Kind::dimension, f.centre, f.on_circle, {dx + 40, 40});
+    EditorEntity dim = entity(Kind::dimension, f.centre, f.on_circle, {dx + 40, 40});
     dim.diameter = true;
     st.entities.push_back(dim);
     EXPECT_EQ(app::initial_dimension_text(dim), "DIA 10.0 mm");
@@ -251,8 +244,8 @@ TEST_F(DimensionTool, EscapeAndToolChangeAtStepTwo) {
 }
 
 TEST_F(DimensionTool, PickingAnExistingDimension) {
-    app::append_entity(st, make(Kind::line, {0, 0}, {100, 0}));
-    EditorEntity dim = make(Kind::dimension, {0, 0}, {100, 0}, {50, 20});
+    app::append_entity(st, entity(Kind::line, {0, 0}, {100, 0}));
+    EditorEntity dim = entity(Kind::dimension, {0, 0}, {100, 0}, {50, 20});
     dim.link = 0;
     app::append_entity(st, dim);
     app::set_editor_tool(st, host, Tool::line);
@@ -281,10 +274,10 @@ TEST_F(DimensionTool, PickingAnExistingDimension) {
 TEST_F(DimensionTool, ErasingKeepsDiameterOnItsCircle) {
     // Line L0, circles A1 and B2, a dimension on A; erase L0 and type a
     // value: A is resized, B stays.
-    app::append_entity(st, make(Kind::line, {0, 0}, {100, 100}));
-    app::append_entity(st, make(Kind::circle, {0, 0}, {10, 0}));
-    app::append_entity(st, make(Kind::circle, {50, 0}, {60, 0}));
-    EditorEntity dim = make(Kind::dimension, {0, 0}, {10, 0}, {20, 20});
+    app::append_entity(st, entity(Kind::line, {0, 0}, {100, 100}));
+    app::append_entity(st, entity(Kind::circle, {0, 0}, {10, 0}));
+    app::append_entity(st, entity(Kind::circle, {50, 0}, {60, 0}));
+    EditorEntity dim = entity(Kind::dimension, {0, 0}, {10, 0}, {20, 20});
     dim.diameter = true;
     dim.link = 1;
     app::append_entity(st, dim);
@@ -296,13 +289,13 @@ TEST_F(DimensionTool, ErasingKeepsDiameterOnItsCircle) {
 }
 
 TEST(DimensionHelpers, FindLineByEndpoints) {
-    const app::EntityList ents{make(Kind::line, {0, 0}, {100, 0}), make(Kind::circle, {0, 0}, {100, 0}),
-                               make(Kind::line, {100, 0.4}, {0, 0})};
+    const app::EntityList ents{entity(Kind::line, {0, 0}, {100, 0}), entity(Kind::circle, {0, 0}, {100, 0}),
+                               entity(Kind::line, {100, 0.4}, {0, 0})};
     EXPECT_EQ(app::find_line_by_endpoints(ents, {0, 0}, {100, 0}), 2);  // last first, reversed
     EXPECT_EQ(app::find_line_by_endpoints(ents, {0, 0}, {100, 1.0}), -1);
     EXPECT_EQ(app::find_line_by_endpoints({ents[0]}, {0, 0.5}, {100, 0}), 0);  // <= tolerance
     // Tolerance grows with length: 0.002 * 1000 = 2.
-    EXPECT_EQ(app::find_line_by_endpoints({make(Kind::line, {0, 0}, {1000, 0})}, {0, 1.9}, {1000, 0}), 0);
+    EXPECT_EQ(app::find_line_by_endpoints({entity(Kind::line, {0, 0}, {1000, 0})}, {0, 1.9}, {1000, 0}), 0);
 }
 
 TEST(DimensionHelpers, CircleThroughThreePoints) {

@@ -4,6 +4,8 @@
 #include "app/core/drawing_to_parts.hpp"
 #include "geometry/primitives.hpp"
 
+#include "test_support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,15 +15,8 @@ namespace {
 
 using app::EditorEntity;
 using app::Point;
+using app_test::entity;
 namespace Kind = app::EntityKind;
-
-EditorEntity shape(std::int32_t kind, Point p0, Point p1) {
-    EditorEntity e;
-    e.kind = kind;
-    e.p0 = p0;
-    e.p1 = p1;
-    return e;
-}
 
 EditorEntity poly(std::vector<Point> pts) {
     EditorEntity e;
@@ -46,10 +41,10 @@ TEST(EditorToParts, NamesAndOrder) {
         std::vector<EditorEntity> drawing;
         Names expected;
     };
-    const EditorEntity rect = shape(Kind::rectangle, {10, 10}, {60, 40});
-    const std::vector<EditorEntity> triangle{shape(Kind::line, {0, 0}, {100, 0}),
-                                             shape(Kind::line, {100, 0}, {0, 100}),
-                                             shape(Kind::line, {0, 100}, {0.5, 0.5})};
+    const EditorEntity rect = entity(Kind::rectangle, {10, 10}, {60, 40});
+    const std::vector<EditorEntity> triangle{entity(Kind::line, {0, 0}, {100, 0}),
+                                             entity(Kind::line, {100, 0}, {0, 100}),
+                                             entity(Kind::line, {0, 100}, {0.5, 0.5})};
     std::vector<EditorEntity> chain_then_rect = triangle;
     chain_then_rect.push_back(rect);
     std::vector<EditorEntity> open_triangle = triangle;
@@ -57,33 +52,33 @@ TEST(EditorToParts, NamesAndOrder) {
     const std::vector<Case> cases{
         {"empty", {}, {}},
         {"rectangle", {rect}, {"editor_rect_1"}},
-        {"small circle uses a number", {shape(Kind::circle, {0, 0}, {0.4, 0}), rect},
+        {"small circle uses a number", {entity(Kind::circle, {0, 0}, {0.4, 0}), rect},
          {"editor_rect_2"}},
-        {"flat rectangle uses a number", {shape(Kind::rectangle, {0, 0}, {100, 0.005}), rect},
+        {"flat rectangle uses a number", {entity(Kind::rectangle, {0, 0}, {100, 0.005}), rect},
          {"editor_rect_2"}},
-        {"circle", {shape(Kind::circle, {5, 5}, {5, 15})}, {"editor_circle_1"}},
+        {"circle", {entity(Kind::circle, {5, 5}, {5, 15})}, {"editor_circle_1"}},
         {"triangle chain", triangle, {"editor_line_chain_1"}},
         {"chain named after step-one parts", chain_then_rect, {"editor_rect_1", "editor_line_chain_2"}},
         {"chain ending 2 mm off", open_triangle, {}},
         {"mixed order square",
-         {shape(Kind::line, {0, 0}, {10, 0}), shape(Kind::line, {0, 10}, {0, 0}),
-          shape(Kind::line, {10, 10}, {10, 0}), shape(Kind::line, {10, 10}, {0, 10})},
+         {entity(Kind::line, {0, 0}, {10, 0}), entity(Kind::line, {0, 10}, {0, 0}),
+          entity(Kind::line, {10, 10}, {10, 0}), entity(Kind::line, {10, 10}, {0, 10})},
          {"editor_line_chain_1"}},
         {"back and forth never closes",
-         {shape(Kind::line, {0, 0}, {50, 0}), shape(Kind::line, {50, 0}, {0, 0})}, {}},
+         {entity(Kind::line, {0, 0}, {50, 0}), entity(Kind::line, {50, 0}, {0, 0})}, {}},
         {"open polyline closes", {poly({{0, 0}, {40, 0}, {0, 30}})}, {"editor_polyline_1"}},
         {"collinear polyline", {poly({{0, 0}, {10, 0}, {20, 0}}), rect}, {"editor_rect_2"}},
         {"two-point polyline not counted", {poly({{0, 0}, {10, 10}}), rect}, {"editor_rect_1"}},
         {"other kinds ignored",
-         {shape(Kind::dimension, {0, 0}, {10, 0}), shape(Kind::text, {0, 0}, {0, 0}),
-          shape(Kind::arc, {0, 0}, {10, 0}), rect},
+         {entity(Kind::dimension, {0, 0}, {10, 0}), entity(Kind::text, {0, 0}, {0, 0}),
+          entity(Kind::arc, {0, 0}, {10, 0}), rect},
          {"editor_rect_1"}},
     };
     for (const Case& k : cases) EXPECT_EQ(names(app::editor_entities_to_parts(k.drawing)), k.expected) << k.what;
 }
 
 TEST(EditorToParts, RingsAreClosedNormalisedAndEditorParts) {
-    const auto parts = app::editor_entities_to_parts({shape(Kind::rectangle, {10, 10}, {60, 40})});
+    const auto parts = app::editor_entities_to_parts({entity(Kind::rectangle, {10, 10}, {60, 40})});
     ASSERT_EQ(parts.size(), 1u);
     const plv::Part& p = parts[0];
     const geom::Ring expected{{0, 0}, {50, 0}, {50, 30}, {0, 30}, {0, 0}};
@@ -98,14 +93,14 @@ TEST(EditorToParts, RingsAreClosedNormalisedAndEditorParts) {
     EXPECT_TRUE(p.allow_rotation);
     EXPECT_EQ(p.source, "editor");
 
-    const auto circle = app::editor_entities_to_parts({shape(Kind::circle, {100, 100}, {110, 100})});
+    const auto circle = app::editor_entities_to_parts({entity(Kind::circle, {100, 100}, {110, 100})});
     ASSERT_EQ(circle.size(), 1u);
     EXPECT_EQ(circle[0].shape.outer.size(), 97u);
 
     // The chain's last point is put exactly on its first.
-    const auto tri = app::editor_entities_to_parts({shape(Kind::line, {0, 0}, {100, 0}),
-                                                    shape(Kind::line, {100, 0}, {0, 100}),
-                                                    shape(Kind::line, {0, 100}, {0.5, 0.5})});
+    const auto tri = app::editor_entities_to_parts({entity(Kind::line, {0, 0}, {100, 0}),
+                                                    entity(Kind::line, {100, 0}, {0, 100}),
+                                                    entity(Kind::line, {0, 100}, {0.5, 0.5})});
     ASSERT_EQ(tri.size(), 1u);
     const auto& ring = tri[0].shape.outer;
     EXPECT_EQ(ring.size(), 4u);
@@ -119,9 +114,9 @@ TEST(EditorToParts, ShortLinesAreNotSegments) {
     // the name of a real triangle drawn after it.
     auto drawing = [](double leg) {
         return std::vector<EditorEntity>{
-            shape(Kind::line, {0, 0}, {leg, 0}), shape(Kind::line, {leg, 0}, {0, leg}),
-            shape(Kind::line, {0, leg}, {0, 0}), shape(Kind::line, {1000, 0}, {1100, 0}),
-            shape(Kind::line, {1100, 0}, {1000, 100}), shape(Kind::line, {1000, 100}, {1000, 0})};
+            entity(Kind::line, {0, 0}, {leg, 0}), entity(Kind::line, {leg, 0}, {0, leg}),
+            entity(Kind::line, {0, leg}, {0, 0}), entity(Kind::line, {1000, 0}, {1100, 0}),
+            entity(Kind::line, {1100, 0}, {1000, 100}), entity(Kind::line, {1000, 100}, {1000, 0})};
     };
     EXPECT_EQ(names(app::editor_entities_to_parts(drawing(0.01))), (Names{"editor_line_chain_1"}));
     EXPECT_EQ(names(app::editor_entities_to_parts(drawing(0.011))), (Names{"editor_line_chain_2"}));

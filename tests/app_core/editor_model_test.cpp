@@ -4,6 +4,8 @@
 #include "app/core/editor_model.hpp"
 #include "app/core/gui_state.hpp"
 
+#include "test_support.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +19,7 @@ using app::EditorEntity;
 using app::EditorState;
 using app::Point;
 using app::Rect;
+using app_test::entity;
 namespace Kind = app::EntityKind;
 
 // A canvas of 752 x 814 pixels: client 1320 x 1010.
@@ -35,15 +38,6 @@ plv::NestingResult layout_with_sheets(int sheets, double w = 3000, double h = 15
     r.sheet = {w, h};
     for (int k = 0; k < sheets; ++k) r.placements.push_back(square_at(100, 100, 50, k));
     return r;
-}
-
-EditorEntity entity(std::int32_t kind, Point p0, Point p1, Point p2 = {0, 0}) {
-    EditorEntity e;
-    e.kind = kind;
-    e.p0 = p0;
-    e.p1 = p1;
-    e.p2 = p2;
-    return e;
 }
 
 TEST(EditorCanvas, RectangleAndContainment) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "painter_ops.hpp"
+#include "test_support.hpp"
 
 namespace {
 
@@ -22,6 +23,7 @@ using app::OpKind;
 using app::PixelPoint;
 using app::Rect;
 using app::Rgb;
+using app_test::entity;
 using painter_test::find_text;
 using painter_test::has_text;
 using painter_test::ops_of;
@@ -81,15 +83,6 @@ app::PaintList overlay_with(const std::vector<EditorEntity>& entities, int selec
     st.entities = entities;
     st.selection = selection;
     return overlay_of(app::build_canvas(layout_snapshot(), st, kClient));
-}
-
-EditorEntity entity(std::int32_t kind, plv::Point p0, plv::Point p1, plv::Point p2 = {0, 0}) {
-    EditorEntity e;
-    e.kind = kind;
-    e.p0 = p0;
-    e.p1 = p1;
-    e.p2 = p2;
-    return e;
 }
 
 TEST(CanvasTexts, PlaceholderByPriority) {
