@@ -6,6 +6,7 @@
 #include "app/core/layout.hpp"
 #include "app/core/workers.hpp"
 #include "app/win32/app_windows.hpp"
+#include "app/win32/buffered_paint.hpp"
 #include "app/win32/controls.hpp"
 #include "app/win32/file_dialogs.hpp"
 #include "app/win32/frame_hooks.hpp"
@@ -208,38 +209,15 @@ void on_destroy() {
     PostQuitMessage(0);
 }
 
-void paint_client(HWND window, HDC dc, int width, int height) {
+void paint_client(HWND window, HDC dc) {
     // The panel colour under everything, so that whatever the painter
     // leaves out is not the black of a fresh bitmap.
-    RECT all{0, 0, width, height};
+    RECT rc{};
+    GetClientRect(window, &rc);
+    RECT all{0, 0, std::max<int>(1, rc.right - rc.left), std::max<int>(1, rc.bottom - rc.top)};
     HBRUSH base = app_windows().panel_brush;
     if (base != nullptr) FillRect(dc, &all, base);
     if (frame_hooks().paint_control_panel != nullptr) frame_hooks().paint_control_panel(window, dc);
-}
-
-void on_paint(HWND window) {
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(window, &ps);
-    if (dc == nullptr) return;
-    RECT rc{};
-    GetClientRect(window, &rc);
-    const int width = std::max<int>(1, rc.right - rc.left);
-    const int height = std::max<int>(1, rc.bottom - rc.top);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = memory != nullptr ? CreateCompatibleBitmap(dc, width, height) : nullptr;
-    if (memory != nullptr && bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        paint_client(window, memory, width, height);
-        BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-    } else {
-        if (bitmap != nullptr) DeleteObject(bitmap);
-        if (memory != nullptr) DeleteDC(memory);
-        paint_client(window, dc, width, height);
-    }
-    EndPaint(window, &ps);
 }
 
 void draw_button(const DRAWITEMSTRUCT& item) {
@@ -363,7 +341,7 @@ LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
             layout_controls(window);
             InvalidateRect(window, nullptr, FALSE);
             return 0;
-        case WM_PAINT: on_paint(window); return 0;
+        case WM_PAINT: paint_double_buffered(window, paint_client); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lparam);

@@ -5,7 +5,7 @@
 #include "app/core/tree_model.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/canvas_painter.hpp"
-#include "app/win32/graph_window.hpp"
+#include "app/win32/buffered_paint.hpp"
 
 #include <windowsx.h>
 
@@ -122,7 +122,7 @@ LRESULT CALLBACK tree_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
             InvalidateRect(window, nullptr, FALSE);
             return 0;
         }
-        case WM_PAINT: paint_double_buffered(window, paint_mutation_tree); return 0;
+        case WM_PAINT: paint_double_buffered(window, paint_ignoring_failure<paint_mutation_tree>); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_DESTROY:
             if (app_windows().tree_window == window) app_windows().tree_window = nullptr;
