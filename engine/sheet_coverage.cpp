@@ -1,5 +1,6 @@
 #include "engine/sheet_coverage.hpp"
 
+#include "engine/deterministic.hpp"
 #include "geometry/predicates.hpp"
 
 #include <algorithm>
@@ -163,10 +164,21 @@ std::vector<Point> outline_probes(const Ring& outer, std::size_t limit) {
         all.push_back(outer[k]);
         all.push_back(Point{(outer[k].x + outer[k + 1].x) * 0.5, (outer[k].y + outer[k + 1].y) * 0.5});
     }
-    if (all.size() <= limit) return all;
     std::vector<Point> some;
-    some.reserve(limit);
-    for (std::size_t i = 0; i < limit; ++i) some.push_back(all[i * all.size() / limit]);
+    if (all.size() <= limit) {
+        some = all;
+    } else {
+        some.reserve(limit);
+        for (std::size_t i = 0; i < limit; ++i) some.push_back(all[i * all.size() / limit]);
+    }
+    const BoundingBox box = geom::ring_bounds(outer);
+    const double cx = (box.min_x + box.max_x) * 0.5;
+    const double cy = (box.min_y + box.max_y) * 0.5;
+    merge_sort(some, [&](const Point& a, const Point& b) {
+        const double da = (a.x - cx) * (a.x - cx) + (a.y - cy) * (a.y - cy);
+        const double db = (b.x - cx) * (b.x - cx) + (b.y - cy) * (b.y - cy);
+        return da < db;
+    });
     return some;
 }
 

@@ -74,7 +74,8 @@ private:
 
 // Outline points of a shape that the library's containment step samples for
 // any closing of its outer ring: vertices 0 .. n-2 and the midpoints between
-// consecutive ones, at most `limit`, spread over the outline.
+// consecutive ones, at most `limit` spread over the outline, those nearest
+// the box centre first (they are the likeliest to land inside a neighbour).
 std::vector<Point> outline_probes(const Ring& outer, std::size_t limit);
 
 }  // namespace plv::detail
