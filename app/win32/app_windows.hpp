@@ -38,6 +38,10 @@ struct AppWindows {
 // Made on first use and never destroyed, like the shared state.
 AppWindows& app_windows();
 
+// A side window being destroyed: whichever of graph_window and
+// tree_window holds it is cleared, so that the next show makes a new one.
+void forget_side_window(HWND window);
+
 // The handle of control `id` (100 .. 154), null when it does not exist.
 HWND control_handle(int id);
 

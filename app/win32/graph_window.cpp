@@ -22,9 +22,7 @@ LRESULT CALLBACK graph_window_proc(HWND window, UINT message, WPARAM wparam, LPA
     switch (message) {
         case WM_PAINT: paint_double_buffered(window, paint_ignoring_failure<paint_convergence_graph>); return 0;
         case WM_ERASEBKGND: return 1;
-        case WM_DESTROY:
-            if (app_windows().graph_window == window) app_windows().graph_window = nullptr;
-            return 0;
+        case WM_DESTROY: forget_side_window(window); return 0;
         default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }

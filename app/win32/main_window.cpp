@@ -466,9 +466,7 @@ LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 // that forgets its handle when it goes.
 LRESULT CALLBACK side_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_DESTROY) {
-        AppWindows& w = app_windows();
-        if (w.graph_window == window) w.graph_window = nullptr;
-        if (w.tree_window == window) w.tree_window = nullptr;
+        forget_side_window(window);
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);

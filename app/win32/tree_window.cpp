@@ -4,8 +4,9 @@
 #include "app/core/gui_state.hpp"
 #include "app/core/tree_model.hpp"
 #include "app/win32/app_windows.hpp"
-#include "app/win32/canvas_painter.hpp"
 #include "app/win32/buffered_paint.hpp"
+#include "app/win32/canvas_painter.hpp"
+#include "app/win32/run_panel.hpp"
 
 #include <windowsx.h>
 
@@ -28,15 +29,7 @@ static_assert(static_cast<int>(ScrollRequest::thumb_track) == SB_THUMBTRACK);
 // can resize the client area and re-enter the window procedure.
 constexpr UINT kRefreshScrollBars = WM_APP + 0x40;
 
-std::string control_text(int id) {
-    HWND control = control_handle(id);
-    if (control == nullptr) return {};
-    const int n = GetWindowTextLengthA(control);
-    std::string text(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
-    const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
-}
+std::string control_text(int id) { return get_control_text(control_handle(id)); }
 
 void set_bar_range(HWND window, int bar, int maximum, int client_extent, int position) {
     SCROLLINFO si{};
@@ -124,9 +117,7 @@ LRESULT CALLBACK tree_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         }
         case WM_PAINT: paint_double_buffered(window, paint_ignoring_failure<paint_mutation_tree>); return 0;
         case WM_ERASEBKGND: return 1;
-        case WM_DESTROY:
-            if (app_windows().tree_window == window) app_windows().tree_window = nullptr;
-            return 0;
+        case WM_DESTROY: forget_side_window(window); return 0;
         default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
