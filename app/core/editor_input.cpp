@@ -230,16 +230,7 @@ bool editor_left_button_up(EditorState& state, EditorHost& host) {
         if (answer.ok && !answer.text.empty() && host.display_layout(layout)) {
             const Rect canvas = canvas_rect(host.client_rect());
             const ViewTransform view = compute_view_transform(layout, canvas, state);
-            const Point at = screen_to_world(view, state.drag_last.x, state.drag_last.y);
-            push_undo_snapshot(state);
-            EditorEntity e;
-            e.kind = EntityKind::text;
-            e.p0 = at;
-            e.p1 = at;
-            e.text = answer.text;
-            e.font = answer.font;
-            e.height = answer.height;
-            append_entity(state, std::move(e));
+            append_text_entity(state, screen_to_world(view, state.drag_last.x, state.drag_last.y), answer);
         }
     }
     host.invalidate_canvas();

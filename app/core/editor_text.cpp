@@ -69,18 +69,22 @@ TextStyleResult show_text_style_dialog(EditorState& state, EditorHost& host,
     return answer;
 }
 
-bool place_new_text(EditorState& state, EditorHost& host, const Point& q) {
-    const TextStyleResult answer = show_text_style_dialog(state, host);
-    if (!answer.ok || answer.text.empty()) return false;
+void append_text_entity(EditorState& state, const Point& at, const TextStyleResult& answer) {
     push_undo_snapshot(state);
     EditorEntity text;
     text.kind = EntityKind::text;
-    text.p0 = q;
-    text.p1 = q;
+    text.p0 = at;
+    text.p1 = at;
     text.text = answer.text;
     text.font = answer.font;
     text.height = answer.height;
     append_entity(state, std::move(text));
+}
+
+bool place_new_text(EditorState& state, EditorHost& host, const Point& q) {
+    const TextStyleResult answer = show_text_style_dialog(state, host);
+    if (!answer.ok || answer.text.empty()) return false;
+    append_text_entity(state, q, answer);
     return true;
 }
 

@@ -26,6 +26,10 @@ TextStyleResult read_text_fields(const TextWindowFields& fields);
 TextStyleResult show_text_style_dialog(EditorState& state, EditorHost& host,
                                        const TextStyleResult* initial = nullptr);
 
+// An undo snapshot, then a text entity at `at` with the answer's text,
+// font and height.
+void append_text_entity(EditorState& state, const Point& at, const TextStyleResult& answer);
+
 // The text tool at point q: the window, then (confirmed, non-empty text) an
 // undo snapshot and the new entity. Returns whether a text was placed.
 bool place_new_text(EditorState& state, EditorHost& host, const Point& q);
