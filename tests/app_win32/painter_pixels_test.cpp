@@ -29,6 +29,7 @@
 #include "app/win32/panel_painter.hpp"
 #include "app/win32/graph_window.hpp"
 #include "app/win32/tree_window.hpp"
+#include "tests/app_win32/window_test_support.hpp"
 
 namespace app {
 // Readable colours in failure messages.
@@ -319,11 +320,6 @@ HWND make_side_window(const char* class_name, WNDPROC proc, DWORD extra_style) {
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-void drain_messages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
-
 void set_history(std::vector<plv::IterationStats> h) {
     app::GuiState& gui = app::gui_state();
     std::lock_guard<std::mutex> lock(gui.state_mutex);
@@ -353,7 +349,7 @@ TEST(SideWindows, TreeScrollBarsWheelAndDestroy) {
     EXPECT_EQ(st.max_y, 4020 - rc.bottom);
     EXPECT_EQ(st.max_x, 0);
     // The paint asked for the new range; it arrives with the next messages.
-    drain_messages();
+    window_test::pump_messages();
     SCROLLINFO si{};
     si.cbSize = sizeof(si);
     si.fMask = SIF_RANGE | SIF_PAGE;
@@ -453,7 +449,7 @@ TEST(SideWindows, MainWindowPaintsPanelMarkersAndCanvas) {
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     DestroyWindow(window);
-    drain_messages();
+    window_test::pump_messages();
     app::frame_hooks() = app::FrameHooks{};
 }
 

@@ -34,6 +34,14 @@ inline int count_of(const std::string& text, const std::string& part) {
     return n;
 }
 
+// Dispatches whatever is queued; a quit request is dropped.
+inline void pump_messages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    }
+}
+
 // A test on the real main window; the window itself is made by the test
 // (window_), and each test's TearDown destroys it.
 class MainWindowTest : public ::testing::Test {
@@ -45,13 +53,7 @@ protected:
         ASSERT_TRUE(app::register_window_classes(GetModuleHandleA(nullptr)));
     }
 
-    // Dispatches whatever is queued; a quit request is dropped.
-    static void pump() {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-        }
-    }
+    static void pump() { pump_messages(); }
 
     // The main window at 1400 x 1000, not shown, into window_.
     HWND create_main_window() {
