@@ -97,7 +97,10 @@ public:
     PositionSet();
     // Forgets every position; indices refer to points from now on.
     void clear(const std::vector<Point>* points);
-    bool has_near(double x, double y) const;
+    // Whether no position lies within 1e-6 on both axes; if so the point,
+    // which the caller then stores at `index`, joins the set.
+    bool add_if_new(double x, double y, std::uint32_t index);
+    // Adds points[index] whatever is near it.
     void insert(std::uint32_t index);
 
 private:

@@ -168,7 +168,10 @@ void PositionSet::clear(const std::vector<Point>* points) {
 }
 
 std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
-    return memo_slot(static_cast<std::uint64_t>(cx), static_cast<std::uint64_t>(cy), mask_);
+    // The high bits of the products depend on every bit of the cells.
+    const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
+                            static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<std::size_t>(h >> 50) & mask_;
 }
 
 bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
@@ -181,16 +184,32 @@ bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     }
 }
 
-bool PositionSet::has_near(double x, double y) const {
+bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
     std::int64_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
     cell_window(x, x0, x1);
     cell_window(y, y0, y1);
+    if (x0 == x1 && y0 == y1) {
+        // The usual case: one cell, which is also the point's own.
+        const Point* points = points_->data();
+        std::size_t s = slot_of(x0, y0);
+        for (;; s = (s + 1) & mask_) {
+            const Slot slot = slots_[s];
+            if (slot.stamp != stamp_) break;
+            const Point& p = points[slot.index];
+            if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return false;
+        }
+        slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+        return true;
+    }
     for (std::int64_t cx = x0; cx <= x1; ++cx) {
         for (std::int64_t cy = y0; cy <= y1; ++cy) {
-            if (chain_has_near(slot_of(cx, cy), x, y)) return true;
+            if (chain_has_near(slot_of(cx, cy), x, y)) return false;
         }
     }
-    return false;
+    std::size_t s = slot_of(cell_of(x), cell_of(y));
+    while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
+    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+    return true;
 }
 
 void PositionSet::insert(std::uint32_t index) {
@@ -359,9 +378,9 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
-        if (ws.set.has_near(x, y) || ws.grid.has_near(x, y)) return;
+        if (ws.grid.has_near(x, y)) return;
+        if (!ws.set.add_if_new(x, y, static_cast<std::uint32_t>(out.size()))) return;
         out.push_back(Point{x, y});
-        ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
     };
 
     const BoundingBox& sb = shape.box;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <set>
 
 namespace {
@@ -150,6 +151,27 @@ TEST(CandidatePositions, EqualTheLinearScanOnDenseSheets) {
                     ASSERT_EQ(fast[i].y, ref[i].y) << seed << " " << i;
                 }
             }
+        }
+    }
+}
+
+// A spacing that is not a number leaves the sorted coordinate lists out of
+// order (and makes every extra position a non-number).
+TEST(CandidatePositions, EqualTheLinearScanWhenTheListsAreOutOfOrder) {
+    std::mt19937 g(5);
+    std::vector<Placement> placed;
+    for (int i = 0; i < 25; ++i) {
+        placed.push_back(placed_at(rectangle(plv::testing::draw(g, 5, 40), plv::testing::draw(g, 5, 40)),
+                                   plv::testing::draw(g, 0, 300), plv::testing::draw(g, 0, 200)));
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const bool extra : {false, true}) {
+        const std::vector<Point> fast = plv::candidate_positions(placed, rectangle(7, 9), nan, extra);
+        const std::vector<Point> ref = plv::reference::candidate_positions(placed, rectangle(7, 9), nan, extra);
+        ASSERT_EQ(fast.size(), ref.size());
+        for (std::size_t i = 0; i < ref.size(); ++i) {
+            ASSERT_EQ(fast[i].x, ref[i].x) << i;
+            ASSERT_EQ(fast[i].y, ref[i].y) << i;
         }
     }
 }
