@@ -89,14 +89,17 @@ private:
     mutable std::size_t covered_ = 0;  // shapes marked in coverage_
 };
 
-// Dedup set of the extra candidate positions: the same answer as a linear
-// scan for a position within 1e-6 on both axes, from a hash of cells 2^-8
-// wide. The grid positions are not in it (see GridLookup).
+// Dedup set of candidate positions: the same answer as a linear scan for a
+// position within 1e-6 on both axes, from a hash of cells 2^-8 wide. The
+// grid goes in once per placer call; each angle's extras come on top of it
+// and are dropped together when the next angle starts.
 class PositionSet {
 public:
     PositionSet();
-    // Forgets every position; indices refer to points from now on.
-    void clear(const std::vector<Point>* points);
+    // Forgets every position; the grid, points[0 ..), goes in next.
+    void start_grid(const std::vector<Point>* points);
+    // Forgets the extras but keeps the grid of grid_size positions.
+    void start_extras(std::size_t grid_size);
     // Whether no position lies within 1e-6 on both axes; if so the point,
     // which the caller then stores at `index`, joins the set.
     bool add_if_new(double x, double y, std::uint32_t index);
@@ -106,44 +109,25 @@ public:
 private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
-    // Small slots keep the table in the nearest caches.
+    // Small slots keep the table in the nearest caches. A slot is in use
+    // when it carries the grid's stamp or the current extras' stamp; the
+    // grid went in first, so dropping extras never cuts a grid chain.
     struct Slot {
         std::uint16_t stamp;
         std::uint16_t index;
     };
     std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
+    bool used(const Slot& s) const { return s.stamp == grid_stamp_ || s.stamp == stamp_; }
     bool chain_has_near(std::size_t start, double x, double y) const;
+    void put(double x, double y, std::uint32_t index);
+    std::uint16_t next_stamp();
 
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
-    std::uint16_t stamp_ = 0;
+    std::uint16_t counter_ = 0;
+    std::uint16_t grid_stamp_ = 0;
+    std::uint16_t stamp_ = 0;  // stamp of new entries
     const std::vector<Point>* points_ = nullptr;
-};
-
-// Whether a point lies within 1e-6 on both axes of a grid position: the
-// grid is every valid x against every valid y, row by row, cut at `size`,
-// so one look-up per axis answers it.
-class GridLookup {
-public:
-    // False when the lists are out of order: then nothing is near.
-    bool reset(const std::vector<double>& xs, const std::vector<double>& ys, std::size_t size);
-    bool has_near(double x, double y) const;
-
-private:
-    // Sorted values with a bucket table that starts every search at or
-    // before the first value within the tolerance.
-    struct Axis {
-        std::vector<double> values;
-        std::vector<std::uint32_t> first;
-        double base = 0.0;
-        double scale = 0.0;
-        void build();
-        // Index of the first value within 1e-6 of v, or values.size().
-        std::size_t first_near(double v) const;
-    };
-    Axis x_;
-    Axis y_;
-    std::size_t size_ = 0;
 };
 
 // What earlier free tests found for one part at one angle on one sheet.
@@ -241,10 +225,8 @@ struct InnerPosition {
 // Buffers reused from try to try.
 struct Workspace {
     PositionSet set;
-    GridLookup grid;
     std::vector<Point> positions;
     std::size_t grid_size = 0;  // leading grid positions, in y then x order
-    bool grid_in_set = false;   // the grid goes into set (lists out of order)
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;

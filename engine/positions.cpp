@@ -48,12 +48,14 @@ void merge_and_thin(std::vector<double>& v) {
 
 // Cell of a coordinate, 2^-8 wide: any monotone map will do for the window
 // below (cells far wider than the tolerance rarely need a second probe);
-// clamped, so finite for every value that is not NaN.
+// clamped, so finite for every value that is not NaN. The cells are offset
+// so that round coordinates (whole, half or tenth millimetres) lie well
+// inside a cell rather than on its edge, where the window needs four.
 std::int64_t cell_of(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return static_cast<std::int64_t>(v * 256.0);
+    return static_cast<std::int64_t>((v + 0.00137) * 256.0);
 }
 
 // Cells that can hold a coordinate within 1e-6 of v: the window is wider
@@ -159,11 +161,30 @@ PositionSet::PositionSet() {
     mask_ = slots_.size() - 1;
 }
 
-void PositionSet::clear(const std::vector<Point>* points) {
-    points_ = points;
-    if (++stamp_ == 0) {
+std::uint16_t PositionSet::next_stamp() {
+    if (counter_ == 0xFFFF) {
         for (Slot& s : slots_) s.stamp = 0;
-        stamp_ = 1;
+        counter_ = 0;
+        grid_stamp_ = 0;
+    }
+    return ++counter_;
+}
+
+void PositionSet::start_grid(const std::vector<Point>* points) {
+    points_ = points;
+    grid_stamp_ = 0;
+    grid_stamp_ = next_stamp();
+    stamp_ = grid_stamp_;
+}
+
+void PositionSet::start_extras(std::size_t grid_size) {
+    const std::uint16_t grid = grid_stamp_;
+    stamp_ = next_stamp();
+    if (grid_stamp_ != grid) {
+        // The stamps ran out and the table was wiped: the grid again.
+        grid_stamp_ = stamp_;
+        for (std::size_t i = 0; i < grid_size; ++i) insert(static_cast<std::uint32_t>(i));
+        stamp_ = next_stamp();
     }
 }
 
@@ -178,7 +199,7 @@ bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     const Point* points = points_->data();
     for (std::size_t s = start;; s = (s + 1) & mask_) {
         const Slot slot = slots_[s];
-        if (slot.stamp != stamp_) return false;
+        if (!used(slot)) return false;
         const Point& p = points[slot.index];
         if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
     }
@@ -194,7 +215,7 @@ bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
         std::size_t s = slot_of(x0, y0);
         for (;; s = (s + 1) & mask_) {
             const Slot slot = slots_[s];
-            if (slot.stamp != stamp_) break;
+            if (!used(slot)) break;
             const Point& p = points[slot.index];
             if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return false;
         }
@@ -206,93 +227,19 @@ bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
             if (chain_has_near(slot_of(cx, cy), x, y)) return false;
         }
     }
-    std::size_t s = slot_of(cell_of(x), cell_of(y));
-    while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
-    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+    put(x, y, index);
     return true;
+}
+
+void PositionSet::put(double x, double y, std::uint32_t index) {
+    std::size_t s = slot_of(cell_of(x), cell_of(y));
+    while (used(slots_[s])) s = (s + 1) & mask_;
+    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
 }
 
 void PositionSet::insert(std::uint32_t index) {
     const Point& p = (*points_)[index];
-    std::size_t s = slot_of(cell_of(p.x), cell_of(p.y));
-    while (slots_[s].stamp == stamp_) s = (s + 1) & mask_;
-    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
-}
-
-void GridLookup::Axis::build() {
-    const std::size_t n = values.size();
-    first.assign(1, 0);
-    base = 0.0;
-    scale = 0.0;
-    if (n < 8) return;
-    const double lo = values.front();
-    const double hi = values.back();
-    // Far from these magnitudes the slack below no longer covers rounding;
-    // one bucket then starts every search at the first value.
-    if (!(hi > lo) || !(std::fabs(lo) < 1e9) || !(std::fabs(hi) < 1e9)) return;
-    const std::size_t buckets = 4 * n;
-    base = lo;
-    scale = static_cast<double>(buckets) / (hi - lo);
-    first.assign(buckets, 0);
-    std::size_t i = 0;
-    for (std::size_t b = 0; b < buckets; ++b) {
-        const double start = base + static_cast<double>(b) / scale - 1e-3;
-        while (i < n && values[i] < start) ++i;
-        first[b] = static_cast<std::uint32_t>(i);
-    }
-}
-
-std::size_t GridLookup::Axis::first_near(double v) const {
-    const std::size_t n = values.size();
-    double t = (v - kTol - base) * scale;
-    if (!(t > 0.0)) t = 0.0;
-    const double top = static_cast<double>(first.size() - 1);
-    if (t > top) t = top;
-    std::size_t i = first[static_cast<std::size_t>(t)];
-    // v - values[i] rises with i, so the values within the tolerance form
-    // one run; the first of it is the first not below -tolerance.
-    while (i < n && values[i] - v < -kTol) ++i;
-    if (i < n && values[i] - v <= kTol) return i;
-    return n;
-}
-
-bool GridLookup::reset(const std::vector<double>& xs, const std::vector<double>& ys,
-                       std::size_t size) {
-    x_.values.clear();
-    y_.values.clear();
-    for (const double x : xs) {
-        if (x >= -kTol) x_.values.push_back(x);
-    }
-    for (const double y : ys) {
-        if (y >= -kTol) y_.values.push_back(y);
-    }
-    size_ = size;
-    // Values that are not numbers can leave the lists out of order; then
-    // the caller checks the grid positions one by one.
-    const auto ordered = [](const std::vector<double>& v) {
-        for (std::size_t i = 1; i < v.size(); ++i) {
-            if (!(v[i - 1] <= v[i])) return false;
-        }
-        return true;
-    };
-    if (!ordered(x_.values) || !ordered(y_.values)) {
-        size_ = 0;
-        return false;
-    }
-    x_.build();
-    y_.build();
-    return true;
-}
-
-bool GridLookup::has_near(double x, double y) const {
-    if (size_ == 0) return false;
-    // Index grows with both coordinates' places: the first near pair is
-    // the one with the smallest.
-    const std::size_t i = x_.first_near(x);
-    if (i == x_.values.size()) return false;
-    const std::size_t j = y_.first_near(y);
-    if (j == y_.values.size()) return false;
-    return j * x_.values.size() + i < size_;
+    put(p.x, p.y, index);
 }
 
 void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
@@ -350,6 +297,7 @@ void coordinate_lists(const SheetState& sheet, double spacing, std::vector<doubl
 void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws) {
     std::vector<Point>& out = ws.positions;
     out.clear();
+    ws.set.start_grid(&out);
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
     for (const double y : ys) {
@@ -359,10 +307,10 @@ void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys
             if (out.size() >= kGridLimit) break;
             if (!(x >= -kTol)) continue;
             out.push_back(Point{x, y});
+            ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
         }
     }
     ws.grid_size = out.size();
-    ws.grid_in_set = !ws.grid.reset(xs, ys, ws.grid_size);
 }
 
 bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
@@ -370,15 +318,11 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     std::vector<Point>& out = ws.positions;
     out.resize(ws.grid_size);
     if (!extra || sheet.empty()) return false;
-    ws.set.clear(&out);
-    if (ws.grid_in_set) {
-        for (std::size_t i = 0; i < out.size(); ++i) ws.set.insert(static_cast<std::uint32_t>(i));
-    }
+    ws.set.start_extras(ws.grid_size);
 
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
-        if (ws.grid.has_near(x, y)) return;
         if (!ws.set.add_if_new(x, y, static_cast<std::uint32_t>(out.size()))) return;
         out.push_back(Point{x, y});
     };
