@@ -159,10 +159,15 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
     // the margin of the free test is never negative there.
     const SheetCoverage* cover =
         has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height) : nullptr;
+    if (cover != nullptr && cover->empty()) cover = nullptr;
+    const double inverse = cover != nullptr ? cover->inverse() : 0.0;
     grid_positions(ws.xs, ws.ys, ws);
     for (std::size_t a = 0; a < shapes.size(); ++a) {
         const RotatedShape& r = *shapes[a];
         extra_positions(placed, state, r, spacing, options.extra_positions, ws);
+        ws.probes.clear();
+        for (const Point& q : r.probes) ws.probes.push_back(Point{q.x * inverse, q.y * inverse});
+        const bool probe = cover != nullptr && !ws.probes.empty();
         const std::size_t run_start = inner_grid.size();
         const auto add_inner = [&](const RankedPosition& q, std::size_t i) {
             const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index, q.clear_of};
@@ -177,7 +182,9 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             const Point p = ws.positions[i];
             const BoundingBox b = moved_box(r.box, p.x, p.y);
             if (!box_inside_sheet(b, sheet)) continue;
-            if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
+            if (probe && cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
+                continue;
+            }
             const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
             if (known == PositionMemo::kConflict) continue;
             RankedPosition e;

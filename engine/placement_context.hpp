@@ -236,6 +236,7 @@ struct Workspace {
     std::vector<std::uint32_t> bucket_start;
     std::vector<std::pair<std::size_t, std::size_t>> inner_runs;
     std::vector<RankedPosition> accepted;
+    std::vector<Point> probes;  // one angle's probes in coverage units
 };
 
 // The sorted, merged and thinned coordinate lists of a sheet.

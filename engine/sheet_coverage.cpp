@@ -159,6 +159,9 @@ std::vector<Point> outline_probes(const Ring& outer, std::size_t limit) {
     std::vector<Point> all;
     const std::size_t n = outer.size();
     if (n < 2) return all;
+    for (const Point& p : outer) {
+        if (!(std::fabs(p.x) < 1e6 && std::fabs(p.y) < 1e6)) return all;
+    }
     all.reserve(2 * (n - 1));
     for (std::size_t k = 0; k + 1 < n; ++k) {
         all.push_back(outer[k]);

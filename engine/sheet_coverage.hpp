@@ -51,6 +51,22 @@ public:
         return false;
     }
 
+    // The same for points already multiplied by inverse() and moved by
+    // (tx, ty) in those units, all of them within the sheet grown by 1e-6:
+    // no range checks. Rounding of the scaled sums is far inside the
+    // margin a marked cell keeps.
+    double inverse() const { return inverse_; }
+    bool any_covered_scaled(const std::vector<Point>& scaled, double tx, double ty) const {
+        const std::uint64_t* bits = bits_.data();
+        for (const Point& p : scaled) {
+            const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(p.x + tx));
+            const auto cy = static_cast<std::size_t>(static_cast<std::int64_t>(p.y + ty));
+            if ((bits[cy * words_ + (cx >> 6)] >> (cx & 63)) & 1u) return true;
+        }
+        return false;
+    }
+    bool empty() const { return bits_.empty(); }
+
 private:
     double width_ = -1.0;
     double height_ = -1.0;
@@ -76,6 +92,7 @@ private:
 // any closing of its outer ring: vertices 0 .. n-2 and the midpoints between
 // consecutive ones, at most `limit` spread over the outline, those nearest
 // the box centre first (they are the likeliest to land inside a neighbour).
+// None when a coordinate is not finite or beyond 1e6.
 std::vector<Point> outline_probes(const Ring& outer, std::size_t limit);
 
 }  // namespace plv::detail
