@@ -119,8 +119,7 @@ constexpr InnerBefore inner_before;
 bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
                const std::vector<Placement>& placed, const SheetState& state,
                std::int32_t sheet_index, const IterativeNestingOptions& options,
-               RotationCache& cache, Workspace& ws, const std::vector<PositionMemo*>* memos,
-               Placement& out) {
+               RotationCache& cache, Workspace& ws, Placement& out) {
     if (item.part == nullptr || angles.empty()) return false;
     const Part& part = *item.part;
     const double spacing = options.spacing;
@@ -170,7 +169,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         const bool probe = cover != nullptr && !ws.probes.empty();
         const std::size_t run_start = inner_grid.size();
         const auto add_inner = [&](const RankedPosition& q, std::size_t i) {
-            const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index, q.clear_of};
+            const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index};
             if (i < ws.grid_size &&
                 (inner_grid.size() == run_start || inner_before(inner_grid.back(), e))) {
                 inner_grid.push_back(e);
@@ -185,10 +184,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             if (probe && cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
                 continue;
             }
-            const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
-            if (known == PositionMemo::kConflict) continue;
             RankedPosition e;
-            e.clear_of = known;
             e.px = p.x;
             e.py = p.y;
             e.angle = static_cast<std::uint32_t>(a);
@@ -228,14 +224,8 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
 
     const auto is_free = [&](const RankedPosition& e) {
         const RotatedShape& r = *shapes[e.angle];
-        const bool free = position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py),
-                                        placed, state, spacing, e.clear_of);
-        if (memos != nullptr) {
-            (*memos)[e.angle]->record(e.px, e.py,
-                                      free ? static_cast<std::uint32_t>(placed.size())
-                                           : PositionMemo::kConflict);
-        }
-        return free;
+        return position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py), placed,
+                             state, spacing);
     };
     std::vector<RankedPosition>& accepted = ws.accepted;
     accepted.clear();
@@ -314,7 +304,6 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             e.py = best->py;
             e.angle = best->angle;
             e.index = best->index;
-            e.clear_of = best->clear_of;
             if (is_free(e)) accepted.push_back(e);
         }
         const auto after = [](const RankedPosition& a, const RankedPosition& b) {
@@ -341,12 +330,9 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                 const BoundingBox b = moved_box(r.box, p.x, p.y);
                 if (!box_inside_sheet(b, sheet)) continue;
                 if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
-                const std::uint32_t known = memos != nullptr ? (*memos)[a]->known(p.x, p.y) : 0;
-                if (known == PositionMemo::kConflict) continue;
                 BoundingBox u = b;
                 if (has_box) widen(u, sheet_box);
                 RankedPosition e;
-                e.clear_of = known;
                 const double w = u.width();
                 const double h = u.height();
                 e.keys[2] = w * h;
@@ -394,7 +380,7 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
     detail::RotationCache cache;
     detail::Workspace ws;
     return detail::place_cpu(sheet, item, item_angles(item, options), placed, state, sheet_index,
-                             options, cache, ws, nullptr, out);
+                             options, cache, ws, out);
 }
 
 }  // namespace plv

@@ -9,7 +9,6 @@
 #include "engine/placement_geometry.hpp"
 #include "engine/sheet_coverage.hpp"
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -130,75 +129,6 @@ private:
     const std::vector<Point>* points_ = nullptr;
 };
 
-// What earlier free tests found for one part at one angle on one sheet.
-// Sheets only grow by appending while copies are placed, so a position that
-// conflicted keeps conflicting, and one found clear of the first c placements
-// needs testing against the later ones only.
-class PositionMemo {
-public:
-    static constexpr std::uint32_t kConflict = 0xFFFFFFFFu;
-
-    // Number of placements the position is known to be clear of (0 when
-    // unknown), or kConflict.
-    std::uint32_t known(double x, double y) const;
-    void record(double x, double y, std::uint32_t value);
-    std::size_t size() const { return conflicts_.size() + clear_.size(); }
-
-private:
-    // Open addressing on the coordinates' bits; (0, 0) bits mark a free
-    // slot, so the position (+0, +0) is kept apart.
-    class BitSet {
-    public:
-        bool contains(std::uint64_t x, std::uint64_t y) const;
-        void insert(std::uint64_t x, std::uint64_t y);
-        std::size_t size() const { return count_; }
-
-    private:
-        struct Key {
-            std::uint64_t x;
-            std::uint64_t y;
-        };
-        std::vector<Key> slots_;
-        std::size_t count_ = 0;
-        bool has_origin_ = false;
-    };
-    BitSet conflicts_;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clear_;
-};
-
-// The coordinates' bits: round values have long runs of zero low bits, so
-// every bit is mixed into the slot (a weak mix put whole rows of the grid in
-// one probe run).
-inline std::size_t memo_slot(std::uint64_t x, std::uint64_t y, std::size_t mask) {
-    std::uint64_t h = x ^ ((y << 29) | (y >> 35)) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 32;
-    return static_cast<std::size_t>(h) & mask;
-}
-
-inline bool PositionMemo::BitSet::contains(std::uint64_t x, std::uint64_t y) const {
-    if (x == 0 && y == 0) return has_origin_;
-    if (slots_.empty()) return false;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
-        const Key& k = slots_[s];
-        if (k.x == x && k.y == y) return true;
-        if (k.x == 0 && k.y == 0) return false;
-    }
-}
-
-inline std::uint32_t PositionMemo::known(double x, double y) const {
-    const auto bx = std::bit_cast<std::uint64_t>(x);
-    const auto by = std::bit_cast<std::uint64_t>(y);
-    if (conflicts_.contains(bx, by)) return kConflict;
-    if (clear_.empty()) return 0;
-    const auto it = clear_.find({bx, by});
-    return it == clear_.end() ? 0 : it->second;
-}
-
 // An inside position with its seven keys (primary, secondary, union area,
 // height, width, y, x), not yet free-tested.
 struct RankedPosition {
@@ -207,7 +137,6 @@ struct RankedPosition {
     double py;
     std::uint32_t angle;  // index into the angles tried
     std::uint32_t index;  // offering order within the angle
-    std::uint32_t clear_of;  // placements known to be clear of it
 };
 
 // A position of the inner group (box inside the sheet box): its first five
@@ -219,7 +148,6 @@ struct InnerPosition {
     double py;
     std::uint32_t angle;
     std::uint32_t index;
-    std::uint32_t clear_of;
 };
 
 // Buffers reused from try to try.
@@ -264,19 +192,16 @@ void sort_positions(std::vector<Point>& positions);
 
 // The free test of shape (geometry geo) moved by (dx, dy), box its moved
 // outer box, against every placement of the sheet.
-// Placements before `from` are not looked at.
 bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
                    const BoundingBox& box, const std::vector<Placement>& placed,
-                   const SheetState& sheet, double spacing, std::size_t from = 0);
+                   const SheetState& sheet, double spacing);
 
 // The placers on prepared sheets. angles: the angles to try, in order (the
-// copy's angle list, less any that are known to yield no free position);
-// memos: null, or one memo per angle for this part on this sheet.
+// copy's angle list, less any that are known to yield no free position).
 bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
                const std::vector<Placement>& placed, const SheetState& state,
                std::int32_t sheet_index, const IterativeNestingOptions& options,
-               RotationCache& cache, Workspace& ws, const std::vector<PositionMemo*>* memos,
-               Placement& out);
+               RotationCache& cache, Workspace& ws, Placement& out);
 
 bool place_random(const Sheet& sheet, const NestingItem& item,
                   const std::vector<Placement>& placed, const SheetState& state,

@@ -242,43 +242,6 @@ void PositionSet::insert(std::uint32_t index) {
     put(p.x, p.y, index);
 }
 
-void PositionMemo::BitSet::insert(std::uint64_t x, std::uint64_t y) {
-    if (x == 0 && y == 0) {
-        has_origin_ = true;
-        return;
-    }
-    if (2 * (count_ + 1) > slots_.size()) {
-        std::vector<Key> old;
-        old.swap(slots_);
-        slots_.assign(old.empty() ? 4096 : 2 * old.size(), Key{0, 0});
-        count_ = 0;
-        for (const Key& k : old) {
-            if (k.x != 0 || k.y != 0) insert(k.x, k.y);
-        }
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t s = memo_slot(x, y, mask);; s = (s + 1) & mask) {
-        Key& k = slots_[s];
-        if (k.x == x && k.y == y) return;
-        if (k.x == 0 && k.y == 0) {
-            k = Key{x, y};
-            ++count_;
-            return;
-        }
-    }
-}
-
-void PositionMemo::record(double x, double y, std::uint32_t value) {
-    const auto bx = std::bit_cast<std::uint64_t>(x);
-    const auto by = std::bit_cast<std::uint64_t>(y);
-    if (value == kConflict) {
-        conflicts_.insert(bx, by);
-        clear_.erase({bx, by});
-    } else {
-        clear_[{bx, by}] = value;
-    }
-}
-
 void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
                       std::vector<double>& ys) {
     xs.assign(1, 0.0);
@@ -401,16 +364,15 @@ void sort_positions(std::vector<Point>& positions) {
 
 bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,
                    const BoundingBox& box, const std::vector<Placement>& placed,
-                   const SheetState& sheet, double spacing, std::size_t from) {
+                   const SheetState& sheet, double spacing) {
     const std::size_t n = sheet.size();
-    if (from >= n) return true;
+    if (n == 0) return true;
     std::size_t& hint = sheet.hint();
-    if (hint >= n || hint < from) hint = from;
+    if (hint >= n) hint = 0;
     const std::size_t start = hint;
-    const std::size_t count = n - from;
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < n; ++k) {
         std::size_t i = start + k;
-        if (i >= n) i -= count;
+        if (i >= n) i -= n;
         const PlacedShape& ps = sheet[i];
         if (!box.overlaps(ps.box, spacing)) continue;
         if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing,

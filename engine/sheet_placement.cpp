@@ -43,43 +43,6 @@ private:
     std::map<Key, std::size_t> failed_;
 };
 
-// Free-test memos per part, sheet and angle. Bounded: beyond the cap the
-// least recently used parts lose theirs (a memo only saves work).
-class MemoBook {
-public:
-    void memos_for(std::int32_t sheet, const Part* part, const std::vector<double>& angles,
-                   std::vector<detail::PositionMemo*>& out) {
-        PartMemos& pm = parts_[part];
-        pm.used = ++clock_;
-        out.clear();
-        for (const double a : angles) out.push_back(&pm.memos[{sheet, std::bit_cast<std::uint64_t>(a)}]);
-    }
-
-    void trim() {
-        std::size_t total = 0;
-        for (const auto& [part, pm] : parts_) {
-            for (const auto& [key, memo] : pm.memos) total += memo.size();
-        }
-        while (total > kCap && parts_.size() > 1) {
-            auto oldest = parts_.begin();
-            for (auto it = parts_.begin(); it != parts_.end(); ++it) {
-                if (it->second.used < oldest->second.used) oldest = it;
-            }
-            for (const auto& [key, memo] : oldest->second.memos) total -= memo.size();
-            parts_.erase(oldest);
-        }
-    }
-
-private:
-    static constexpr std::size_t kCap = 600000;
-    struct PartMemos {
-        std::uint64_t used = 0;
-        std::map<std::pair<std::int32_t, std::uint64_t>, detail::PositionMemo> memos;
-    };
-    std::map<const Part*, PartMemos> parts_;
-    std::uint64_t clock_ = 0;
-};
-
 bool box_before(const BoundingBox& a, const BoundingBox& b) {
     const double dy = std::fabs(a.min_y - b.min_y);
     return (dy > kTol && a.min_y < b.min_y) || (dy <= kTol && a.min_x < b.min_x);
@@ -195,8 +158,6 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
     detail::RotationCache cache;
     detail::Workspace ws;
     FailCache fails;
-    MemoBook memo_book;
-    std::vector<detail::PositionMemo*> memos;
     std::vector<double> angles;
     const std::vector<Placement> no_placements;
     const detail::SheetState empty_state;
@@ -212,9 +173,7 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
             if (!fails.failed(fail_key, item.part, a, placed.size())) angles.push_back(a);
         }
         if (angles.empty()) return false;
-        if (fail_key >= 0) memo_book.memos_for(fail_key, item.part, angles, memos);
-        if (detail::place_cpu(sheet, item, angles, placed, state, index, options, cache, ws,
-                              fail_key >= 0 ? &memos : nullptr, out)) {
+        if (detail::place_cpu(sheet, item, angles, placed, state, index, options, cache, ws, out)) {
             return true;
         }
         for (const double a : angles) fails.record(fail_key, item.part, a, placed.size());
@@ -257,7 +216,6 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
             }
         }
         if (!done) result.unplaced.push_back(*item.part);
-        memo_book.trim();
     }
 
     std::size_t total = 0;
