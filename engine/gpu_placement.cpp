@@ -2,6 +2,7 @@
 
 #include "engine/cpu_placement.hpp"
 #include "engine/deterministic.hpp"
+#include "engine/gpu_route.hpp"
 #include "engine/positions.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
@@ -42,7 +43,16 @@ bool has_nan_key(const PositionCandidate& c) {
 bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device) {
-    const auto on_cpu = [&] { return place_item_cpu(sheet, item, placed, sheet_index, options, out); };
+    auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
+    return detail::place_item_gpu(sheet, item, placed, sheet_index, options, out, device,
+                                  detail::CpuPlacer(cpu));
+}
+
+bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
+                            const std::vector<Placement>& placed, std::int32_t sheet_index,
+                            const IterativeNestingOptions& options, Placement& out,
+                            std::int32_t device, const CpuPlacer& cpu) {
+    const auto on_cpu = [&] { return cpu(out); };
 
     const GpuAccelerator& accelerator = GpuAccelerator::instance();
     const std::size_t device_count = accelerator.device_count();

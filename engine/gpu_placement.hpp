@@ -20,4 +20,14 @@ bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device);
 
+namespace detail {
+class CpuPlacer;
+
+// The same with the CPU placer given (see gpu_route.hpp).
+bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
+                    const std::vector<Placement>& placed, std::int32_t sheet_index,
+                    const IterativeNestingOptions& options, Placement& out, std::int32_t device,
+                    const CpuPlacer& cpu);
+}  // namespace detail
+
 }  // namespace plv

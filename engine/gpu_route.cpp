@@ -17,7 +17,18 @@ constexpr std::uint64_t kMinGpuWork = 2500;
 bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out) {
-    if (placed.empty()) return place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
+    return detail::place_item_gpu_route(sheet, item, placed, sheet_index, options, out,
+                                        detail::CpuPlacer(cpu));
+}
+
+namespace detail {
+
+bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
+                          const std::vector<Placement>& placed, std::int32_t sheet_index,
+                          const IterativeNestingOptions& options, Placement& out,
+                          const CpuPlacer& cpu) {
+    if (placed.empty()) return cpu(out);
 
     std::uint64_t sheet_points = 0;
     for (const Placement& p : placed) {
@@ -25,7 +36,7 @@ bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
         for (const Ring& hole : p.shape.holes) sheet_points += hole.size();
     }
     const std::uint64_t work = static_cast<std::uint64_t>(item.part->shape.outer.size()) * sheet_points;
-    if (work < kMinGpuWork) return place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    if (work < kMinGpuWork) return cpu(out);
 
     std::int32_t device = 0;
     if (options.solver == Solver::dual_gpu) {
@@ -34,7 +45,9 @@ bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
         // place_item_gpu sends to the CPU placer.
         if (count >= 2) device = options.position_seed % static_cast<std::int32_t>(count);
     }
-    return place_item_gpu(sheet, item, placed, sheet_index, options, out, device);
+    return place_item_gpu(sheet, item, placed, sheet_index, options, out, device, cpu);
 }
+
+}  // namespace detail
 
 }  // namespace plv

@@ -16,4 +16,28 @@ bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out);
 
+namespace detail {
+
+// A reference to the CPU placer for this copy and sheet: a callable that
+// gives exactly place_item_cpu's answer, e.g. from prepared sheet state.
+class CpuPlacer {
+public:
+    template <class F>
+    explicit CpuPlacer(F& f)
+        : object_(&f), call_([](void* o, Placement& out) { return (*static_cast<F*>(o))(out); }) {}
+    bool operator()(Placement& out) const { return call_(object_, out); }
+
+private:
+    void* object_;
+    bool (*call_)(void*, Placement&);
+};
+
+// The route with its CPU placer given.
+bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
+                          const std::vector<Placement>& placed, std::int32_t sheet_index,
+                          const IterativeNestingOptions& options, Placement& out,
+                          const CpuPlacer& cpu);
+
+}  // namespace detail
+
 }  // namespace plv

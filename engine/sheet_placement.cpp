@@ -191,7 +191,13 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
                 ok = detail::place_random(sheet, item, sheets[i], states[i], index, options, cache,
                                           out);
             } else if (gpu) {
-                ok = place_item_gpu_route(sheet, item, sheets[i], index, options, out);
+                // Where the route places on the CPU, it does so on the
+                // prepared sheet, with the failures already known.
+                auto cpu = [&](Placement& o) {
+                    return place_cpu(item, index, sheets[i], states[i], index, o);
+                };
+                ok = detail::place_item_gpu_route(sheet, item, sheets[i], index, options, out,
+                                                  detail::CpuPlacer(cpu));
             } else {
                 ok = place_cpu(item, index, sheets[i], states[i], index, out);
             }
