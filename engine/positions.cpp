@@ -51,12 +51,14 @@ void merge_and_thin(std::vector<double>& v) {
 // clamped, so finite for every value that is not NaN. The cells are offset
 // so that round coordinates (whole, half or tenth millimetres) lie well
 // inside a cell rather than on its edge, where the window needs four.
-std::int64_t cell_of(double v) {
+double cell_coordinate(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return static_cast<std::int64_t>((v + 0.00137) * 256.0);
+    return (v + 0.00137) * 256.0;
 }
+
+std::int64_t cell_of(double v) { return static_cast<std::int64_t>(cell_coordinate(v)); }
 
 // Cells that can hold a coordinate within 1e-6 of v: the window is wider
 // than the tolerance by more than any rounding of v -/+ r.
@@ -206,11 +208,24 @@ bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
 }
 
 bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
-    std::int64_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-    cell_window(x, x0, x1);
-    cell_window(y, y0, y1);
+    // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's cell
+    // coordinate (below the clamp), so away from a cell's edges one cell
+    // holds every near point: the usual case.
+    const double tx = cell_coordinate(x);
+    const double ty = cell_coordinate(y);
+    std::int64_t x0 = static_cast<std::int64_t>(tx), x1 = x0;
+    std::int64_t y0 = static_cast<std::int64_t>(ty), y1 = y0;
+    const double fx = tx - static_cast<double>(x0);
+    const double fy = ty - static_cast<double>(y0);
+    constexpr double kEdge = 1e-3;
+    const bool inner = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37 && fx > kEdge &&
+                       fx < 1.0 - kEdge && fy > kEdge && fy < 1.0 - kEdge;
+    if (!inner) {
+        cell_window(x, x0, x1);
+        cell_window(y, y0, y1);
+    }
     if (x0 == x1 && y0 == y1) {
-        // The usual case: one cell, which is also the point's own.
+        // One cell, which is also the point's own.
         const Point* points = points_->data();
         std::size_t s = slot_of(x0, y0);
         for (;; s = (s + 1) & mask_) {
@@ -296,6 +311,8 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     const double cx = (sb.min_x + sb.max_x) * 0.5;
     const double cy = (sb.min_y + sb.max_y) * 0.5;
     for (std::size_t p = 0; p < sheet.size(); ++p) {
+        // A full list takes nothing more.
+        if (out.size() >= kListLimit) break;
         const PlacedShape& ps = sheet[p];
         const BoundingBox& b = ps.box;
         offer(b.max_x + spacing, b.min_y);

@@ -1,3 +1,4 @@
+#include "engine/placement_context.hpp"
 #include "engine/positions.hpp"
 #include "placement_jobs.hpp"
 #include "placement_reference.hpp"
@@ -127,17 +128,24 @@ TEST(CandidatePositions, OnlyHolesLargeEnoughContributePositions) {
 }
 
 TEST(CandidatePositions, EqualTheLinearScanOnDenseSheets) {
-    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 24; ++seed) {
         std::mt19937 g(seed);
         std::vector<Placement> placed;
         const int n = plv::testing::draw_int(g, 1, 30);
+        // Near-duplicate coordinates on purpose: positions on a coarse grid
+        // shifted by less than the tolerance; in half the cases the grid is
+        // one of odd steps and offsets (where any hashing by cells of the
+        // coordinates has its cell edges).
+        const bool odd = seed % 2 == 0;
+        const double step = odd ? 1.0 / 64 : 5.0;
+        const double offset = odd ? -0.00137 : 0.0;
         for (int i = 0; i < n; ++i) {
             const plv::Part part = plv::testing::random_part(g, plv::testing::draw(g, 10, 80), i, true);
-            // Near-duplicate coordinates on purpose: positions on a coarse grid
-            // shifted by less than the tolerance.
             const double jitter = plv::testing::draw(g, -1.5e-6, 1.5e-6);
-            placed.push_back(placed_at(part.shape, 5.0 * plv::testing::draw_int(g, 0, 60) + jitter,
-                                       5.0 * plv::testing::draw_int(g, 0, 40) - jitter));
+            const int scale = odd ? 320 * 64 / 60 : 1;
+            placed.push_back(placed_at(part.shape,
+                                       step * plv::testing::draw_int(g, 0, 60 * scale) + offset + jitter,
+                                       step * plv::testing::draw_int(g, 0, 40 * scale) + offset - jitter));
         }
         const Polygon shape = plv::testing::random_part(g, plv::testing::draw(g, 5, 60), 99, true).shape;
         for (const double spacing : {0.0, 5.0}) {
@@ -174,6 +182,31 @@ TEST(CandidatePositions, EqualTheLinearScanWhenTheListsAreOutOfOrder) {
             ASSERT_EQ(fast[i].y, ref[i].y) << i;
         }
     }
+}
+
+// The duplicate set against the linear scan's relation, for points a hair
+// inside and outside the tolerance on each axis, around densely spaced
+// coordinates (so wherever the set's own cells have their edges).
+TEST(PositionSet, FindsExactlyThePositionsWithinTheTolerance) {
+    plv::detail::PositionSet set;
+    std::vector<Point> points;
+    const double deltas[] = {0.0, 0.99e-6, -0.99e-6, 1e-6, -1e-6, 1.01e-6, -1.01e-6, 3e-6};
+    int mismatches = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const Point p{100.0 + i * 0.7e-6, 2999.5 - i * 0.3e-6};
+        for (const double dx : deltas) {
+            for (const double dy : {0.0, 0.99e-6, -1.01e-6}) {
+                points.assign(1, p);
+                set.start_grid(&points);
+                set.insert(0);
+                set.start_extras(1);
+                const Point q{p.x + dx, p.y + dy};
+                const bool near = std::fabs(p.x - q.x) <= 1e-6 && std::fabs(p.y - q.y) <= 1e-6;
+                if (set.add_if_new(q.x, q.y, 1) == near) ++mismatches;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(SampleRingPoints, StridesEvenly) {
