@@ -273,6 +273,31 @@ void edges_in_rows(const RingGeometry& r, double ylo, double yhi, F&& f) {
     }
 }
 
+// Whether an edge of ring ra, moved by (dx, dy), meets one of rb's edges
+// listed in near_b, with the strict edge-box prefilter of polygons_intersect.
+bool ring_edges_cross(const RingGeometry& ra, double dx, double dy, const RingGeometry& rb,
+                      const std::vector<std::size_t>& near_b) {
+    for (std::size_t i = 0; i < ra.edges.size(); ++i) {
+        const EdgeBox& e = ra.edges[i];
+        const double eminx = e.min_x + dx, eminy = e.min_y + dy;
+        const double emaxx = e.max_x + dx, emaxy = e.max_y + dy;
+        if (!strict_overlap(eminx, eminy, emaxx, emaxy, rb.box.min_x, rb.box.min_y, rb.box.max_x,
+                            rb.box.max_y)) {
+            continue;
+        }
+        const Point a1{ra.pts[i].x + dx, ra.pts[i].y + dy};
+        const Point a2{ra.pts[i + 1].x + dx, ra.pts[i + 1].y + dy};
+        for (const std::size_t j : near_b) {
+            const EdgeBox& f = rb.edges[j];
+            if (strict_overlap(eminx, eminy, emaxx, emaxy, f.min_x, f.min_y, f.max_x, f.max_y) &&
+                geom::segments_intersect(a1, a2, rb.pts[j], rb.pts[j + 1])) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The edge test of polygons_intersect.
 bool edges_touch(const ShapeGeometry& a, double dx, double dy, const ShapeGeometry& b,
                  std::vector<std::size_t>& near_b) {
@@ -295,25 +320,7 @@ bool edges_touch(const ShapeGeometry& a, double dx, double dy, const ShapeGeomet
                 }
             });
             if (near_b.empty()) continue;
-            for (std::size_t i = 0; i < ra.edges.size(); ++i) {
-                const EdgeBox& e = ra.edges[i];
-                const double eminx = e.min_x + dx, eminy = e.min_y + dy;
-                const double emaxx = e.max_x + dx, emaxy = e.max_y + dy;
-                if (!strict_overlap(eminx, eminy, emaxx, emaxy, rb.box.min_x, rb.box.min_y,
-                                    rb.box.max_x, rb.box.max_y)) {
-                    continue;
-                }
-                const Point a1{ra.pts[i].x + dx, ra.pts[i].y + dy};
-                const Point a2{ra.pts[i + 1].x + dx, ra.pts[i + 1].y + dy};
-                for (const std::size_t j : near_b) {
-                    const EdgeBox& f = rb.edges[j];
-                    if (strict_overlap(eminx, eminy, emaxx, emaxy, f.min_x, f.min_y, f.max_x,
-                                       f.max_y) &&
-                        geom::segments_intersect(a1, a2, rb.pts[j], rb.pts[j + 1])) {
-                        return true;
-                    }
-                }
-            }
+            if (ring_edges_cross(ra, dx, dy, rb, near_b)) return true;
         }
     }
     return false;
@@ -347,26 +354,8 @@ EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeG
             if (near_b.empty()) continue;
             // Crossing edges (boxes overlapping strictly) are at distance 0
             // with a gap of 0: a conflict, found without any distance.
-            if (overlapping) {
-                for (std::size_t i = 0; i < ra.edges.size(); ++i) {
-                    const EdgeBox& e = ra.edges[i];
-                    const double eminx = e.min_x + dx, eminy = e.min_y + dy;
-                    const double emaxx = e.max_x + dx, emaxy = e.max_y + dy;
-                    if (!strict_overlap(eminx, eminy, emaxx, emaxy, rb.box.min_x, rb.box.min_y,
-                                        rb.box.max_x, rb.box.max_y)) {
-                        continue;
-                    }
-                    const Point a1{ra.pts[i].x + dx, ra.pts[i].y + dy};
-                    const Point a2{ra.pts[i + 1].x + dx, ra.pts[i + 1].y + dy};
-                    for (const std::size_t j : near_b) {
-                        const EdgeBox& f = rb.edges[j];
-                        if (strict_overlap(eminx, eminy, emaxx, emaxy, f.min_x, f.min_y, f.max_x,
-                                           f.max_y) &&
-                            geom::segments_intersect(a1, a2, rb.pts[j], rb.pts[j + 1])) {
-                            return EdgeAnswer::conflict;
-                        }
-                    }
-                }
+            if (overlapping && ring_edges_cross(ra, dx, dy, rb, near_b)) {
+                return EdgeAnswer::conflict;
             }
             for (std::size_t i = 0; i < ra.edges.size(); ++i) {
                 const EdgeBox& e = ra.edges[i];
