@@ -22,6 +22,20 @@ PaintOp op_of(OpKind kind) {
     return op;
 }
 
+// A rectangle or ellipse drawn with a pen, unfilled.
+PaintOp outlined(OpKind kind, const PenSpec& pen, const Rect& r) {
+    PaintOp op = op_of(kind);
+    op.pen = pen;
+    op.rect = r;
+    return op;
+}
+
+PaintOp filled(PaintOp op, Rgb fill) {
+    op.has_fill = true;
+    op.fill = fill;
+    return op;
+}
+
 }  // namespace
 
 int round_px(double v) { return pin(std::round(v)); }
@@ -61,35 +75,19 @@ void PaintList::polyline(const PenSpec& pen, std::vector<PixelPoint> points) {
 }
 
 void PaintList::rectangle(const PenSpec& pen, const Rect& r) {
-    PaintOp op = op_of(OpKind::rectangle);
-    op.pen = pen;
-    op.rect = r;
-    ops.push_back(std::move(op));
+    ops.push_back(outlined(OpKind::rectangle, pen, r));
 }
 
 void PaintList::filled_rectangle(const PenSpec& pen, const Rect& r, Rgb fill) {
-    PaintOp op = op_of(OpKind::rectangle);
-    op.pen = pen;
-    op.rect = r;
-    op.has_fill = true;
-    op.fill = fill;
-    ops.push_back(std::move(op));
+    ops.push_back(filled(outlined(OpKind::rectangle, pen, r), fill));
 }
 
 void PaintList::ellipse(const PenSpec& pen, const Rect& r) {
-    PaintOp op = op_of(OpKind::ellipse);
-    op.pen = pen;
-    op.rect = r;
-    ops.push_back(std::move(op));
+    ops.push_back(outlined(OpKind::ellipse, pen, r));
 }
 
 void PaintList::filled_ellipse(const PenSpec& pen, const Rect& r, Rgb fill) {
-    PaintOp op = op_of(OpKind::ellipse);
-    op.pen = pen;
-    op.rect = r;
-    op.has_fill = true;
-    op.fill = fill;
-    ops.push_back(std::move(op));
+    ops.push_back(filled(outlined(OpKind::ellipse, pen, r), fill));
 }
 
 void PaintList::polygon(const PenSpec& pen, std::vector<PixelPoint> points, Rgb fill) {
