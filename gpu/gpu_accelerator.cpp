@@ -25,7 +25,11 @@ const gpu_testing::LibraryHooks* g_hooks = nullptr;
 void* open_library() {
     if (g_hooks) return g_hooks->open ? g_hooks->open() : nullptr;
 #if defined(_WIN32)
-    return reinterpret_cast<void*>(LoadLibraryA("OpenCL.dll"));
+    // The system folder only, where the drivers install the loader: a plain
+    // search looks in the program's own folder first, so an OpenCL.dll left
+    // beside the program (a downloads folder) would be loaded and run.
+    return reinterpret_cast<void*>(
+        LoadLibraryExA("OpenCL.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 #else
     return dlopen("libOpenCL.so.1", RTLD_NOW | RTLD_LOCAL);
 #endif
