@@ -94,7 +94,7 @@ TEST_F(DimensionTool, LinearAnswersTable) {
     for (const Case& k : cases) {
         st = editor_test::zoomed_state();
         host = FakeHost();
-        dimension_the_line(k.answer);
+        ASSERT_NO_FATAL_FAILURE(dimension_the_line(k.answer));
         const std::string label = k.answer ? *k.answer : "(cancel)";
         EXPECT_NEAR(st.entities[0].p1.x, k.line_end, 1e-9) << label;
         EXPECT_EQ(st.entities[0].p1.y, 0) << label;
@@ -111,11 +111,14 @@ TEST_F(DimensionTool, ConfirmingTheShownRoundingKeepsTheLine) {
     app::append_entity(st, dim);
     host.dimension_answers.push_back(std::string("150 mm"));
     app::edit_dimension_value(st, host, 1);
+    ASSERT_EQ(host.value_windows.size(), 1u);
     EXPECT_EQ(host.value_windows[0], "150 mm");
+    ASSERT_EQ(st.entities.size(), 2u);
     EXPECT_DOUBLE_EQ(st.entities[0].p1.x, 149.6);
     // Typing the same number as a plain value does resize it.
     host.dimension_answers.push_back(std::string("150"));
     app::edit_dimension_value(st, host, 1);
+    ASSERT_EQ(st.entities.size(), 2u);
     EXPECT_DOUBLE_EQ(st.entities[0].p1.x, 150);
 }
 
@@ -126,6 +129,7 @@ TEST_F(DimensionTool, LinearLinkIsLookedUpAgainByItsEnds) {
     dim.link = 0;  // not a line
     app::append_entity(st, dim);
     app::apply_dimension_answer(st.entities, 2, "50", "100 mm");
+    ASSERT_EQ(st.entities.size(), 3u);
     EXPECT_EQ(st.entities[2].link, 1);
     EXPECT_DOUBLE_EQ(st.entities[1].p1.y, 50);
     EXPECT_DOUBLE_EQ(st.entities[2].p1.y, 50);
@@ -206,6 +210,7 @@ TEST_F(DimensionTool, HoleOfAPlacedPartOnTheSecondSheet) {
     st.entities.push_back(dim);
     EXPECT_EQ(app::initial_dimension_text(dim), "DIA 10.0 mm");
     app::apply_dimension_answer(st.entities, 0, "12", "DIA 10.0 mm");
+    ASSERT_EQ(st.entities.size(), 1u);
     EXPECT_EQ(st.entities[0].text, "DIA 12.0 mm");
     EXPECT_EQ(st.entities[0].p1.x, f.on_circle.x);
 }
@@ -259,6 +264,7 @@ TEST_F(DimensionTool, PickingAnExistingDimension) {
     host.dimension_answers.push_back(std::string("80"));
     EXPECT_TRUE(app::pick_dimension_at(st, host, sx(50), sy(21), true));
     EXPECT_EQ(st.undo_history.snapshots.size(), 1u);
+    ASSERT_EQ(st.entities.size(), 2u);
     EXPECT_DOUBLE_EQ(st.entities[0].p1.x, 80);
 
     // Not in the title strip or the command bar, nor while a dimension is
@@ -284,6 +290,7 @@ TEST_F(DimensionTool, ErasingKeepsDiameterOnItsCircle) {
     st.selection = 0;
     ASSERT_TRUE(app::erase_selected_entity(st, host));
     app::apply_dimension_answer(st.entities, 2, "30", "DIA 20.0 mm");
+    ASSERT_EQ(st.entities.size(), 3u);
     EXPECT_DOUBLE_EQ(st.entities[0].p1.x, 15);
     EXPECT_DOUBLE_EQ(st.entities[1].p1.x, 60);
 }

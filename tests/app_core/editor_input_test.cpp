@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,7 @@ TEST_F(EditorInput, SelectDragMovesAndUndoRestores) {
     move(60, 10);
     move(70, 20);
     release();
+    ASSERT_EQ(st.entities.size(), 1u);
     EXPECT_EQ(st.entities[0].p0.x, 20);
     EXPECT_EQ(st.entities[0].p1.y, 20);
 
@@ -224,6 +226,7 @@ TEST_F(EditorInput, DraggingADimensionKeepsItsDefaultTextPosition) {
     dim.p0 = {0, 0};
     dim.p1 = {100, 0};
     app::append_entity(st, dim);
+    ASSERT_EQ(st.entities.size(), 1u);
     tool(Tool::select);
     st.selection = 0;
     st.dragging = true;
@@ -407,6 +410,116 @@ TEST_F(EditorInput, CursorPerTool) {
     st.tool = Tool::line;
     st.panning = true;
     EXPECT_EQ(app::canvas_cursor(st, client, 600, 300), app::CursorShape::size_all);
+}
+
+TEST_F(EditorInput, UndoInTheMiddleOfAShapeEndsTheWorkInProgress) {
+    // Each case leaves something half done after a finished line; undo must
+    // end it, or the next move or press would work on a finished entity.
+    struct Case {
+        const char* name;
+        int tool;
+        std::vector<Point> presses;
+    };
+    const std::vector<Case> cases{
+        {"line", Tool::line, {{10, 60}}},
+        {"rectangle", Tool::rectangle, {{10, 60}}},
+        {"circle", Tool::circle, {{10, 60}}},
+        {"dimension placing its text", Tool::dimension, {{0, 80}, {100, 80}}},
+        {"polyline", Tool::polyline, {{10, 60}, {60, 60}}},
+        {"arc", Tool::arc, {{10, 60}, {60, 90}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        st = editor_test::zoomed_state();
+        host = FakeHost();
+        draw_line({0, 0}, {100, 0});
+        tool(c.tool);
+        for (const Point& p : c.presses) press(p.x, p.y);
+        st.selection = 0;
+
+        app::editor_undo(st, host);
+        EXPECT_FALSE(st.shape_in_progress);
+        EXPECT_FALSE(st.dimension_active);
+        EXPECT_EQ(st.dimension_step, 0);
+        EXPECT_FALSE(st.polyline_active);
+        EXPECT_TRUE(st.polyline_points.empty());
+        EXPECT_EQ(st.arc_clicks, 0);
+        EXPECT_EQ(st.selection, -1);
+
+        const app::EntityList after_undo = st.entities;
+        move(150, 100);
+        EXPECT_TRUE(same_drawing(st.entities, after_undo));
+        // The next press starts afresh.
+        press(120, 110);
+        EXPECT_TRUE(st.shape_in_progress || st.dimension_step == 1 || st.polyline_points.size() == 1 ||
+                    st.arc_clicks == 1);
+        EXPECT_TRUE(host.value_windows.empty());
+    }
+}
+
+TEST_F(EditorInput, DraggingAPolylineMovesEveryPoint) {
+    tool(Tool::polyline);
+    press(0, 0);
+    press(50, 0);
+    press(50, 50);
+    press(0, 50);
+    key(app::EditorKey::enter);
+    ASSERT_EQ(st.entities.size(), 1u);
+    tool(Tool::select);
+    press(25, 0);
+    EXPECT_EQ(st.selection, 0);
+    move(35, 20);
+    release();
+    ASSERT_EQ(st.entities.size(), 1u);
+    const EditorEntity& pl = st.entities[0];
+    const std::vector<Point> expected{{10, 20}, {60, 20}, {60, 70}, {10, 70}};
+    ASSERT_EQ(pl.points.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(same_point(pl.points[i], expected[i])) << i << ": " << pl.points[i].x << ", " << pl.points[i].y;
+    EXPECT_TRUE(same_point(pl.p0, expected.front()));
+    EXPECT_TRUE(same_point(pl.p1, expected.back()));
+}
+
+TEST_F(EditorInput, EndingAPolylineAndAnArcsThirdClickTakeOneSnapshot) {
+    struct Ending {
+        const char* name;
+        std::function<void()> end;
+    };
+    const std::vector<Ending> endings{
+        {"Enter", [this] { key(app::EditorKey::enter); }},
+        {"Space", [this] { key(app::EditorKey::space); }},
+        {"right button", [this] { app::editor_right_button_down(st, host); }},
+        {"double click", [this] { EXPECT_TRUE(double_click(50, 50)); }},
+    };
+    for (const Ending& e : endings) {
+        SCOPED_TRACE(e.name);
+        st = editor_test::zoomed_state();
+        host = FakeHost();
+        tool(Tool::polyline);
+        press(0, 0);
+        press(50, 0);
+        press(50, 50);
+        EXPECT_TRUE(st.undo_history.snapshots.empty());
+        e.end();
+        ASSERT_EQ(st.entities.size(), 1u);
+        EXPECT_EQ(st.entities[0].kind, Kind::polyline);
+        ASSERT_EQ(st.undo_history.snapshots.size(), 1u);
+        app::editor_undo(st, host);
+        EXPECT_TRUE(st.entities.empty());
+    }
+
+    st = editor_test::zoomed_state();
+    draw_line({0, 0}, {100, 0});
+    tool(Tool::arc);
+    press(0, 50);
+    press(50, 80);
+    EXPECT_EQ(st.undo_history.snapshots.size(), 1u);  // the line's only
+    press(100, 50);
+    ASSERT_EQ(st.entities.size(), 2u);
+    EXPECT_EQ(st.undo_history.snapshots.size(), 2u);
+    app::editor_undo(st, host);
+    ASSERT_EQ(st.entities.size(), 1u);
+    EXPECT_EQ(st.entities[0].kind, Kind::line);
 }
 
 }  // namespace

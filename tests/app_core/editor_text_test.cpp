@@ -48,12 +48,14 @@ TEST(EditorTextWindow, DefaultsAndAnswers) {
     host.text_answers.push_back({WindowAnswer::confirmed, {"x", "Arial", "24"}});
     app::TextStyleResult r = app::show_text_style_dialog(st, host);
     EXPECT_TRUE(r.ok);
+    ASSERT_EQ(host.text_windows.size(), 1u);
     EXPECT_EQ(host.text_windows[0].text, "");
     EXPECT_EQ(host.text_windows[0].font, "ISOCPEUR");
     EXPECT_EQ(host.text_windows[0].size, "16");
     host.text_answers.push_back({WindowAnswer::cancelled, {}});
     r = app::show_text_style_dialog(st, host);
     EXPECT_FALSE(r.ok);
+    ASSERT_EQ(host.text_windows.size(), 2u);
     EXPECT_EQ(host.text_windows[1].font, "Arial");
     EXPECT_EQ(host.text_windows[1].size, "24");
     EXPECT_EQ(st.text_font, "Arial");  // a cancel keeps them
@@ -70,6 +72,7 @@ TEST(EditorTextWindow, DefaultsAndAnswers) {
     app::TextStyleResult initial{true, "abc", "", 200};
     host.text_answers.push_back({WindowAnswer::cancelled, {}});
     app::show_text_style_dialog(st, host, &initial);
+    ASSERT_EQ(host.text_windows.size(), 4u);
     EXPECT_EQ(host.text_windows.back().font, "ISOCPEUR");
     EXPECT_EQ(host.text_windows.back().size, "96");
 }

@@ -195,6 +195,65 @@ TEST(GraphPaint, LowerPanelKeepsTheLast120Successes) {
     EXPECT_NE(footer->text.find("   Exitos: 150"), std::string::npos);
 }
 
+TEST(GraphPaint, TitlesLabelsLowerCurveAndFooterFollowTheClientArea) {
+    // A client area away from the origin: everything is placed from its
+    // left and top. mid = 200; upper plot (92, 62, 572, 174), lower plot
+    // (92, 242, 572, 335).
+    const Rect client{10, 20, 594, 381};
+    GraphSnapshot snap;
+    snap.history = history_of({4e6, 3e6, 3e6, 2.4e6});
+    snap.live_iteration = 4;
+    const app::PaintList list = app::build_convergence_graph(snap, client);
+
+    struct Label {
+        const char* text;
+        int x, y;
+        app::FontRole font;
+        app::Rgb colour;
+    };
+    const app::Rgb title{255, 223, 184};
+    const app::Rgb label{132, 143, 138};
+    const Label labels[] = {
+        {"Area ocupada mejor (m2)", 24, 30, app::FontRole::ui, title},
+        {"Convergencia (saltos entre exitos)", 24, 210, app::FontRole::ui, title},
+        // y labels 68 px left of the plot and 7 px above their grid line
+        {"2.400", 24, 174 - 7, app::FontRole::small, label},
+        {"3.200", 24, 118 - 7, app::FontRole::small, label},
+        {"4.000", 24, 62 - 7, app::FontRole::small, label},
+        {"0.00%", 24, 335 - 7, app::FontRole::small, label},
+        {"12.5%", 24, 288 - 7, app::FontRole::small, label},  // 46.5 px rounds away from zero
+        {"25.0%", 24, 242 - 7, app::FontRole::small, label},
+        {"Iteracion: 4   Area: 2.4000 m2   Ultimo salto exitoso: 20.00 % (600000 mm2)   Exitos: 2", 92,
+         381 - 23, app::FontRole::small, label},
+    };
+    for (const Label& l : labels) {
+        const app::PaintOp* op = find_text(list, l.text);
+        ASSERT_NE(op, nullptr) << l.text;
+        EXPECT_EQ(op->x, l.x) << l.text;
+        EXPECT_EQ(op->y, l.y) << l.text;
+        EXPECT_EQ(op->font, l.font) << l.text;
+        EXPECT_EQ(op->colour, l.colour) << l.text;
+    }
+
+    // The lower curve: successes of 25 % and 20 %, the scale at 25 %.
+    const std::vector<app::PixelPoint> lower{{92, 242}, {572, 335 - 74}};
+    int curves = 0;
+    for (const app::PaintOp* op : ops_of(list, OpKind::polyline))
+        if (op->pen == app::PenSpec{{255, 223, 184}, 2}) {
+            EXPECT_EQ(op->points, lower);
+            ++curves;
+        }
+    EXPECT_EQ(curves, 1);
+    const auto dots = ops_of(list, OpKind::ellipse);
+    ASSERT_EQ(dots.size(), lower.size());
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const app::PixelPoint p = lower[i];
+        EXPECT_EQ(dots[i]->rect, (Rect{p.x - 3, p.y - 3, p.x + 4, p.y + 4})) << i;
+        EXPECT_EQ(dots[i]->fill, title) << i;
+        EXPECT_EQ(dots[i]->pen, (app::PenSpec{{255, 223, 184}, 2})) << i;
+    }
+}
+
 TEST(GraphSnapshotCopy, TakesScoresAndTheLiveIteration) {
     app::GuiState gui;
     plv::IterationStats s;

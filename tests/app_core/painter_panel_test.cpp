@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -101,17 +102,40 @@ TEST(PanelPaint, LabelTableTextsFontsAndColours) {
     };
     const Rgb field{216, 218, 209};
     const Rgb light{255, 223, 184};
+    const Rgb solver{232, 91, 46};
+    const auto small = app::FontRole::small;
+    const auto ui = app::FontRole::ui;
+    // Every label and heading beside the settings controls, row by row.
     const Case cases[] = {
-        {"Alto chapa", 122, 261, app::FontRole::small, field},
-        {"Espesor", 226, 315, app::FontRole::small, field},
-        {"Nesting configuration", 18, 393, app::FontRole::ui, light},
-        {"Space between", 306, 425, app::FontRole::small, field},
-        {"Import / Export", 18, 555, app::FontRole::ui, light},
-        {"DXF export mm", 306, 610, app::FontRole::small, field},
-        {"Laser / meta-heuristic", 18, 660, app::FontRole::ui, light},
-        {"Intensity %", 306, 742, app::FontRole::small, field},
-        {"Solver", 18, 769, app::FontRole::small, Rgb{232, 91, 46}},
-        {"Perf log", 306, 769, app::FontRole::small, field},
+        {"Cantidad del DXF seleccionado", 18, 197, small, field},
+        {"Ancho chapa", 18, 261, small, field},
+        {"Alto chapa", 122, 261, small, field},
+        {"Precio/Kg", 18, 315, small, field},
+        {"Densidad", 122, 315, small, field},
+        {"Espesor", 226, 315, small, field},
+        {"Nesting configuration", 18, 393, ui, light},
+        {"Display units", 18, 425, small, field},
+        {"Space between", 306, 425, small, field},
+        {"Curve tolerance", 18, 452, small, field},
+        {"Part rotations", 306, 452, small, field},
+        {"Optimization type", 18, 479, small, field},
+        {"Rough approx", 306, 479, small, field},
+        {"CPU cores", 18, 506, small, field},
+        {"Iterations", 306, 506, small, field},
+        {"Import / Export", 18, 555, ui, light},
+        {"SVG scale", 18, 583, small, field},
+        {"Endpoint tol.", 306, 583, small, field},
+        {"DXF import", 18, 610, small, field},
+        {"DXF export mm", 306, 610, small, field},
+        {"Laser / meta-heuristic", 18, 660, ui, light},
+        {"Merge common", 18, 688, small, field},
+        {"Opt. ratio", 306, 688, small, field},
+        {"GA population", 18, 715, small, field},
+        {"Mutation %", 306, 715, small, field},
+        {"Shuffle %", 18, 742, small, field},
+        {"Intensity %", 306, 742, small, field},
+        {"Solver", 18, 769, small, solver},
+        {"Perf log", 306, 769, small, field},
     };
     for (const Case& c : cases) {
         const app::PaintOp* op = find_text(list, c.text);
@@ -121,6 +145,18 @@ TEST(PanelPaint, LabelTableTextsFontsAndColours) {
         EXPECT_EQ(op->font, c.font) << c.text;
         EXPECT_EQ(op->colour, c.colour) << c.text;
     }
+    // Nothing else is written in the scrolled band but "DXF a procesar".
+    std::vector<std::string> written;
+    const int from = painter_test::index_of(list, OpKind::push_clip);
+    ASSERT_GE(from, 0);
+    for (std::size_t i = static_cast<std::size_t>(from); i < list.ops.size(); ++i)
+        if (list.ops[i].kind == OpKind::text && list.ops[i].text != "DXF a procesar")
+            written.push_back(list.ops[i].text);
+    std::vector<std::string> expected;
+    for (const Case& c : cases) expected.push_back(c.text);
+    std::sort(written.begin(), written.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(written, expected);
     // Each heading is underlined at its y + 23.
     int rules = 0;
     for (const app::PaintOp* op : ops_of(list, OpKind::polyline))

@@ -125,6 +125,36 @@ TEST(TreePaint, PlainLinkIsAGreyArrow) {
     EXPECT_EQ(grey, expected);
 }
 
+TEST(TreePaint, NodeOutlinesByKind) {
+    // A base node, a winning mutation and a winning shuffle, one under the
+    // other; each box is outlined with its own 2-px pen.
+    const std::vector<plv::IterationStats> h = {entry(1, 100.0), entry(2, 90.0), entry(3, 80.0, {}, true)};
+    const app::TreePaint t = app::build_mutation_tree(h, kHeader, kClient, 0, 0);
+    struct Node {
+        Rgb fill;
+        app::PenSpec outline;
+    };
+    const Node nodes[] = {
+        {kBase, {{132, 143, 138}, 2}},
+        {kWin, {{80, 200, 100}, 2}},
+        {kShuffle, {{220, 160, 50}, 2}},
+    };
+    for (const Node& n : nodes) {
+        const std::vector<Rect> boxes = boxes_filled(t.paint, n.fill);
+        ASSERT_EQ(boxes.size(), 1u);
+        const Rect& b = boxes[0];
+        const std::vector<app::PixelPoint> outline{
+            {b.left, b.top}, {b.right, b.top}, {b.right, b.bottom}, {b.left, b.bottom}, {b.left, b.top}};
+        int found = 0;
+        for (const app::PaintOp* op : ops_of(t.paint, OpKind::polyline))
+            if (op->points == outline) {
+                EXPECT_EQ(op->pen, n.outline) << b.top;
+                ++found;
+            }
+        EXPECT_EQ(found, 1) << b.top;
+    }
+}
+
 TEST(TreePaint, AnImprovementWithinTheToleranceMakesNoNode) {
     const app::TreePaint t = app::build_mutation_tree({entry(1, 100.0), entry(2, 100.0 - 1e-6)},
                                                       kHeader, kClient, 0, 0);
