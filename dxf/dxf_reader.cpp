@@ -135,6 +135,14 @@ std::int32_t clamp_count(double value, std::int32_t lo, std::int32_t hi) {
     return lo;
 }
 
+// Segments of an arc of radius r sweeping `sweep` degrees: one per curve
+// tolerance of arc length, 4 to 128. ARC entities and bulged polyline
+// segments are flattened alike.
+std::int32_t arc_segment_count(double r, double sweep, double curve_tolerance) {
+    const double tol = std::max(curve_tolerance, 0.1);
+    return clamp_count(std::ceil(r * kTwoPi * sweep / 360.0 / tol), 4, 128);
+}
+
 using Group = std::vector<PairView>;
 
 // The real values of the given codes, in their order, every one required; a
@@ -186,8 +194,7 @@ bool read_arc(const Group& g, const DxfImportSettings& settings, geom::Ring& cha
     const double sweep = end - start;
     if (!std::isfinite(sweep)) return false;
 
-    const double tol = std::max(settings.curve_tolerance, 0.1);
-    const std::int32_t n = clamp_count(std::ceil(r * kTwoPi * sweep / 360.0 / tol), 4, 128);
+    const std::int32_t n = arc_segment_count(r, sweep, settings.curve_tolerance);
     chain.clear();
     chain.reserve(static_cast<std::size_t>(n) + 1);
     for (std::int32_t i = 0; i <= n; ++i) {
@@ -219,49 +226,89 @@ bool read_circle(const Group& g, const DxfImportSettings& settings, Contour& con
 }
 
 // Vertices of LWPOLYLINE and control points of SPLINE: code 10 starts a
-// point (y = 0), code 20 sets the y of the pending one.
+// point (y = 0, no bulge), code 20 sets the y of the pending one and code 42
+// its bulge. A 20 or 42 with no point pending belongs to nothing and is
+// passed over unread.
 class PointCollector {
 public:
-    explicit PointCollector(std::vector<geom::Point>& points) : points_(points) {}
-    // A code 10 or code 20 pair; false when its value is not a number.
+    // Bulges, one per point, are kept only when a list for them is given.
+    explicit PointCollector(std::vector<geom::Point>& points, std::vector<double>* bulges = nullptr)
+        : points_(points), bulges_(bulges) {}
+    // A code 10, 20 or 42 pair; false when its value is not a number.
     bool take(const PairView& p) {
+        if (p.code != 10 && !pending_) return true;
         double value;
         if (!try_parse_double(p.value, value)) return false;
         if (p.code == 10) {
-            x(value);
+            if (pending_) push();
+            point_ = geom::Point{value, 0.0};
+            bulge_ = 0.0;
+            pending_ = true;
+        } else if (p.code == 20) {
+            point_.y = value;
         } else {
-            y(value);
+            bulge_ = value;
         }
         return true;
     }
     void finish() {
-        if (pending_) points_.push_back(point_);
+        if (pending_) push();
         pending_ = false;
     }
 
 private:
-    void x(double value) {
-        if (pending_) points_.push_back(point_);
-        point_ = geom::Point{value, 0.0};
-        pending_ = true;
-    }
-    void y(double value) {
-        if (pending_) point_.y = value;
+    void push() {
+        points_.push_back(point_);
+        if (bulges_ != nullptr) bulges_->push_back(bulge_);
     }
 
     std::vector<geom::Point>& points_;
+    std::vector<double>* bulges_;
     geom::Point point_;
+    double bulge_ = 0.0;
     bool pending_ = false;
 };
 
-bool read_lwpolyline(const Group& g, Contour& contour) {
+// Appends the points strictly between a and b of the arc whose bulge (the
+// tangent of a quarter of its signed sweep) is given: counter-clockwise for a
+// positive bulge, clockwise for a negative one. Each point is placed from a
+// along its chord, which stays accurate for the huge radii of nearly straight
+// arcs, where centre and radius would not. A zero bulge or a zero chord adds
+// nothing.
+void append_bulge_arc(const geom::Point& a, const geom::Point& b, double bulge, double curve_tolerance,
+                      geom::Ring& out) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double chord = std::hypot(dx, dy);
+    if (bulge == 0.0 || !(chord > 0.0)) return;
+    const double m = std::abs(bulge);
+    const double k = m + 1.0 / m;       // finite for every finite non-zero bulge
+    const double sin_half = 2.0 / k;    // sine of half the sweep
+    const double sweep = 4.0 * std::atan(bulge);  // radians, signed
+    const double r = chord * k / 4.0;   // may overflow: the count is then 128
+    const std::int32_t n = arc_segment_count(r, std::abs(sweep) * 180.0 / kPi, curve_tolerance);
+    const double ux = dx / chord;
+    const double uy = dy / chord;
+    for (std::int32_t i = 1; i < n; ++i) {
+        const double phi = i * sweep / n;
+        const double length = chord * (std::sin(std::abs(phi) / 2.0) / sin_half);
+        const double turn = (phi - sweep) / 2.0;
+        const double c = std::cos(turn);
+        const double s = std::sin(turn);
+        out.push_back(geom::Point{a.x + length * (ux * c - uy * s), a.y + length * (ux * s + uy * c)});
+    }
+}
+
+bool read_lwpolyline(const Group& g, const DxfImportSettings& settings, Contour& contour) {
     std::vector<geom::Point> vertices;
-    PointCollector collect(vertices);
+    std::vector<double> bulges;
+    PointCollector collect(vertices, &bulges);
     std::int32_t flags = 0;
     for (const PairView& p : g) {
         switch (p.code) {
             case 10:
             case 20:
+            case 42:
                 if (!collect.take(p)) return false;
                 break;
             case 70:
@@ -271,8 +318,19 @@ bool read_lwpolyline(const Group& g, Contour& contour) {
         }
     }
     collect.finish();
-    if ((flags & 1) == 0 || vertices.size() < 3) return false;
-    return make_contour(vertices, contour);
+    if ((flags & 1) == 0) return false;
+    // The bulge of a vertex shapes the segment to the next one; the last
+    // vertex's bulge shapes the closing segment.
+    geom::Ring ring;
+    ring.reserve(vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        ring.push_back(vertices[i]);
+        append_bulge_arc(vertices[i], vertices[(i + 1) % vertices.size()], bulges[i], settings.curve_tolerance, ring);
+    }
+    // Two vertices joined by arcs (a circle drawn as a polyline) enclose area;
+    // without arcs fewer than three vertices never do.
+    if (ring.size() < 3) return false;
+    return make_contour(ring, contour);
 }
 
 class BSpline {
@@ -407,7 +465,7 @@ void interpret_group(const Group& g, const DxfImportSettings& settings, DxfFileG
     } else if (type == "CIRCLE") {
         if (read_circle(g, settings, contour)) out.contours.push_back(std::move(contour));
     } else if (type == "LWPOLYLINE") {
-        if (read_lwpolyline(g, contour)) out.contours.push_back(std::move(contour));
+        if (read_lwpolyline(g, settings, contour)) out.contours.push_back(std::move(contour));
     } else if (type == "SPLINE") {
         if (read_spline(g, settings, chain)) out.open_chains.push_back(std::move(chain));
     }

@@ -2,8 +2,9 @@
 
 // Reading one ASCII DXF file into open point chains and closed contours.
 // LINE, ARC and SPLINE become open chains; CIRCLE and closed LWPOLYLINE
-// become contours. Everything else is passed over; bad pairs and bad
-// entities are dropped without a message.
+// become contours, the polyline's bulged segments flattened like arcs.
+// Everything else is passed over; bad pairs and bad entities are dropped
+// without a message.
 
 #include "dxf/contour.hpp"
 #include "dxf/import_settings.hpp"

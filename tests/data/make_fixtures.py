@@ -3,7 +3,9 @@
 the table of expected parts for every fixture that the DXF tests load.
 
 Run with Debian's python3 (python3-ezdxf 0.18):  /usr/bin/python3 make_fixtures.py
-Outputs are committed; rerun only when a fixture changes.
+Outputs are committed; rerun only when a fixture changes. A rerun gives every
+drawing new time stamps and GUIDs in its header: commit only the drawings
+whose entities changed.
 
 Expected values come from the drawings' own geometry: analytic areas for the
 drawings made here, and for the copied real drawings an independent loop
@@ -84,6 +86,20 @@ def slot_area(length, r):
     return 2 * r * length + math.pi * r * r
 
 
+def bulge_segment_area(chord, bulge):
+    """Area between a bulged segment's arc and its chord."""
+    sweep = 4 * math.atan(abs(bulge))
+    r = chord / (2 * math.sin(sweep / 2))
+    return r * r / 2 * (sweep - math.sin(sweep))
+
+
+def flattening_allowance(total_sweep, area, tol=2.0):
+    """Relative area error the reader may make on arcs of this total sweep
+    (radians): chords of at most tol stray from an arc of radius r by at most
+    tol^2 / (8 r) along its length r * sweep."""
+    return total_sweep * tol * tol / 8 / area
+
+
 def shoelace(points):
     s = 0.0
     for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
@@ -101,14 +117,37 @@ def make_generated():
     rng = random.Random(20240611)
 
     # Closed LWPOLYLINE outline with two LWPOLYLINE holes; a collinear extra
-    # vertex on the bottom edge and bulges that the reader ignores.
+    # vertex on the bottom edge, and a bulge of 0.5 that swells the second
+    # hole's bottom side out of its rectangle.
     doc, msp = new_doc()
     outer = [(0, 0), (50, 0), (100, 0), (100, 60), (0, 60)]
     msp.add_lwpolyline(outer, close=True)
     msp.add_lwpolyline(rect(10, 10, 20, 10), close=True)
     msp.add_lwpolyline([(60, 35, 0, 0, 0.5), (80, 35), (80, 45), (60, 45)], format="xyseb", close=True)
     save(doc, "plate_lwpoly_holes.dxf")
-    rows.append(("plate_lwpoly_holes.dxf", 1, 2, 6000 - 200 - 200, 1e-9))
+    area = 6000 - 200 - 200 - bulge_segment_area(20, 0.5)
+    rows.append(("plate_lwpoly_holes.dxf", 1, 2, area, flattening_allowance(4 * math.atan(0.5), area)))
+
+    # A 100 x 40 obround plate as one LWPOLYLINE: two half-circle bulges, the
+    # second on the closing segment.
+    doc, msp = new_doc()
+    msp.add_lwpolyline([(20, 0, 0), (80, 0, 1), (80, 40, 0), (20, 40, 1)], format="xyb", close=True)
+    save(doc, "bulge_obround_plate.dxf")
+    area = slot_area(60, 20)
+    rows.append(("bulge_obround_plate.dxf", 1, 0, area, flattening_allowance(2 * math.pi, area)))
+
+    # A 120 x 80 plate with rounded corners (radius 10) drawn clockwise, so
+    # its corner bulges are negative, the last on the closing segment; a
+    # half-circle notch (radius 15) in its top side bulges the other way. An
+    # obround slot hole drawn counter-clockwise with positive bulges.
+    doc, msp = new_doc()
+    q = -math.tan(math.pi / 8)
+    msp.add_lwpolyline([(0, 10, 0), (0, 70, q), (10, 80, 0), (45, 80, 1), (75, 80, 0), (110, 80, q),
+                        (120, 70, 0), (120, 10, q), (110, 0, 0), (10, 0, q)], format="xyb", close=True)
+    msp.add_lwpolyline([(40, 27, 0), (80, 27, 1), (80, 43, 0), (40, 43, 1)], format="xyb", close=True)
+    save(doc, "bulge_plate_slot.dxf")
+    area = rounded_rect_area(120, 80, 10) - math.pi * 15 * 15 / 2 - slot_area(40, 8)
+    rows.append(("bulge_plate_slot.dxf", 1, 1, area, flattening_allowance(5 * math.pi, area)))
 
     # LWPOLYLINE plate with three CIRCLE holes.
     doc, msp = new_doc()
@@ -264,6 +303,8 @@ def analyse(name):
     return (name, len(parts), sum(r[1] for r in parts), sum(r[0] for r in parts))
 
 
+BULGED = ["plate_lwpoly_holes.dxf", "bulge_obround_plate.dxf", "bulge_plate_slot.dxf"]
+
 REAL = [
     ("dns__200x100With160x80Hole.dxf", 1e-9),
     ("dns__20x20outer10x10hole.dxf", 1e-9),
@@ -283,6 +324,23 @@ def main():
         f.write("# file\tparts\tholes\tnet_area\trelative_tolerance  (written by make_fixtures.py)\n")
         for name, parts, holes, area, tol in rows:
             f.write(f"{name}\t{parts}\t{holes}\t{area:.9g}\t{tol:g}\n")
+
+    # The straight and arc segments of every polyline of the bulged drawings,
+    # as ezdxf explodes them (arcs counter-clockwise from start to end angle,
+    # degrees), for a check that every point read lies on its outline.
+    with open(os.path.join(HERE, "bulge_outlines.tsv"), "w", newline="\n") as f:
+        f.write("# file\tLINE x0 y0 x1 y1 | ARC cx cy r start end  (ezdxf, written by make_fixtures.py)\n")
+        for name in BULGED:
+            doc = ezdxf.readfile(os.path.join(HERE, name))
+            for e in doc.modelspace().query("LWPOLYLINE"):
+                for v in e.virtual_entities():
+                    if v.dxftype() == "LINE":
+                        a, b = v.dxf.start, v.dxf.end
+                        f.write(f"{name}\tLINE\t{a.x!r}\t{a.y!r}\t{b.x!r}\t{b.y!r}\n")
+                    else:
+                        c = v.dxf.center
+                        f.write(f"{name}\tARC\t{c.x!r}\t{c.y!r}\t{v.dxf.radius!r}\t"
+                                f"{v.dxf.start_angle!r}\t{v.dxf.end_angle!r}\n")
 
     # Points of the real splines at the parameters the reader samples, for a
     # check of the B-spline evaluation against ezdxf's own.

@@ -1,12 +1,15 @@
 #include "dxf/dxf_reader.hpp"
 #include "dxf/paths.hpp"
+#include "geometry/predicates.hpp"
 #include "reader_support.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -64,6 +67,13 @@ void expect_parses(const ParseCase<T> (&cases)[N], Parse parse) {
             EXPECT_ANY_THROW(parse(c.text)) << c.text;
         }
     }
+}
+
+// Text that reads back as exactly this double.
+std::string exact(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
 }
 
 double angle_deg(const geom::Point& p, double cx, double cy) {
@@ -295,25 +305,216 @@ TEST(DxfCircle, SegmentCountsAndClosingPoint) {
 
 TEST(DxfLwpolyline, OnlyClosedPolylinesWithAreaBecomeContours) {
     const std::vector<std::pair<double, double>> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    Groups bulged = closed_lwpolyline(square);
-    bulged.insert(bulged.begin() + 5, {42, "1.0"});  // a bulge after the first vertex: ignored
-    Groups y_first{{0, "LWPOLYLINE"}, {70, "1"}, {20, "99"}};  // y before any x: ignored
+    // A y or a bulge before any x belongs to no vertex: ignored unread.
+    Groups y_first{{0, "LWPOLYLINE"}, {70, "1"}, {20, "99"}, {20, "abc"}, {42, "abc"}, {42, "1"}};
     y_first = y_first + Groups{{10, "0"}, {20, "0"}, {10, "4"}, {20, "0"}, {10, "4"}, {10, "0"}, {20, "3"}};
     Groups bad_flags = closed_lwpolyline(square);
     bad_flags[2].second = "closed";
     const auto g = read(entities(closed_lwpolyline(square, 129) + closed_lwpolyline(square, 0) +
-                                 closed_lwpolyline({{0, 0}, {5, 5}}) + bulged + y_first +
+                                 closed_lwpolyline({{0, 0}, {5, 5}}) + y_first +
                                  closed_lwpolyline({{0, 0}, {5, 0}, {10, 0}}) + bad_flags +
                                  closed_lwpolyline({{0, 0}, {5, 0}, {10, 0}, {10, 10}, {0, 10}})));
-    ASSERT_EQ(g.contours.size(), 4u);
+    ASSERT_EQ(g.contours.size(), 3u);
     EXPECT_EQ(g.contours[0].area, 100.0);
     EXPECT_EQ(g.contours[0].ring.size(), 5u);  // closed
-    EXPECT_EQ(g.contours[1].area, 100.0);      // bulge read as a straight segment
     // Vertex (4, 0) then (4, 0) pending x=4 with y 0, then (0, 3): a right triangle.
-    EXPECT_EQ(g.contours[2].area, 6.0);
-    EXPECT_EQ(g.contours[3].ring.size(), 5u);  // collinear (5, 0) removed
-    EXPECT_EQ(g.contours[3].area, 100.0);
+    EXPECT_EQ(g.contours[1].area, 6.0);
+    EXPECT_EQ(g.contours[2].ring.size(), 5u);  // collinear (5, 0) removed
+    EXPECT_EQ(g.contours[2].area, 100.0);
     EXPECT_TRUE(g.open_chains.empty());  // an open polyline is not a chain
+}
+
+TEST(DxfLwpolyline, BulgedSegmentIsFlattenedLikeTheArcEntityOfItsRadiusAndSweep) {
+    // A pie: the arc from A to B, then straight to the centre and back to A.
+    // The arc is the first segment, or the closing one (vertices B, C, A).
+    const struct {
+        double cx, cy, r, start, sweep;  // degrees; a negative sweep runs clockwise
+        double tol;
+        bool closing;
+    } cases[] = {
+        {5, -5, 100, 0, 90, 2.0, false},     // 79 segments, as the ARC entity gets
+        {0, 0, 20, 180, -180, 2.0, false},   // clockwise half circle
+        {3, 4, 20, 30, 180, 2.0, true},      // on the closing segment
+        {0, 0, 10, 10, 350, 2.0, false},     // nearly a full circle
+        {-7, 2, 10, 200, -350, 2.0, true},   // the same clockwise, closing
+        {0, 0, 0.5, 0, 90, 2.0, false},      // at least 4 segments
+        {0, 0, 1, 45, 90, 0.05, false},      // tolerance below 0.1 acts as 0.1
+        {0, 0, 1000, 0, 90, 2.0, false},     // at most 128 segments
+        {0, 0, 1e5, 300, 0.01, 2.0, false},  // nearly straight, an enormous radius
+    };
+    const double deg = 3.141592653589793 / 180.0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << " sweep " << c.sweep);
+        const double a0 = c.start * deg;
+        const double a1 = (c.start + c.sweep) * deg;
+        const geom::Point A{c.cx + c.r * std::cos(a0), c.cy + c.r * std::sin(a0)};
+        const geom::Point B{c.cx + c.r * std::cos(a1), c.cy + c.r * std::sin(a1)};
+        const geom::Point C{c.cx, c.cy};
+        const std::string bulge = exact(std::tan(c.sweep * deg / 4.0));
+        const Groups a{{10, exact(A.x)}, {20, exact(A.y)}, {42, bulge}};
+        const Groups b{{10, exact(B.x)}, {20, exact(B.y)}};
+        const Groups centre{{10, exact(C.x)}, {20, exact(C.y)}};
+        const Groups head{{0, "LWPOLYLINE"}, {70, "1"}};
+        const Groups pie = c.closing ? head + b + centre + a : head + a + b + centre;
+        // The ARC entity of the same circle, always counter-clockwise.
+        const double lo = c.sweep > 0 ? c.start : c.start + c.sweep;
+        const Groups arc_entity = arc(c.cx, c.cy, c.r, exact(lo), exact(lo + std::abs(c.sweep)));
+        const auto g = read(entities(pie + arc_entity), c.tol);
+        ASSERT_EQ(g.contours.size(), 1u);
+        ASSERT_EQ(g.open_chains.size(), 1u);
+        std::vector<geom::Point> want(g.open_chains[0].begin() + 1, g.open_chains[0].end() - 1);
+        if (c.sweep < 0) std::reverse(want.begin(), want.end());
+        // The arc's points, in the polyline's direction: everything but the
+        // three vertices.
+        std::vector<geom::Point> got;
+        for (const auto& p : g.contours[0].ring) {
+            const bool vertex = geom::point_distance(p, A) == 0.0 || geom::point_distance(p, B) == 0.0 ||
+                                geom::point_distance(p, C) == 0.0;
+            if (!vertex) got.push_back(p);
+        }
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_NEAR(got[i].x, want[i].x, 1e-9 * c.r) << i;
+            EXPECT_NEAR(got[i].y, want[i].y, 1e-9 * c.r) << i;
+            EXPECT_NEAR(geom::point_distance(got[i], C), c.r, 1e-12 * c.r) << i;
+        }
+    }
+}
+
+TEST(DxfLwpolyline, BulgeSignsCirclesAndDegenerateBulges) {
+    constexpr double pi = 3.141592653589793;
+    const std::string tan_eighth = exact(std::tan(pi / 8.0));  // bulge of a quarter circle
+    const Groups head{{0, "LWPOLYLINE"}, {70, "1"}};
+    struct Case {
+        const char* what;
+        Groups vertices;
+        double area;   // -1: dropped
+        double sweep;  // total sweep of the arcs, radians
+    };
+    const Case cases[] = {
+        // 100 x 40 obround: half circles of radius 20 on the segment
+        // (80, 0)-(80, 40) and on the closing one (20, 40)-(20, 0).
+        {"obround", {{10, "20"}, {20, "0"}, {10, "80"}, {20, "0"}, {42, "1"}, {10, "80"}, {20, "40"},
+                     {10, "20"}, {20, "40"}, {42, "1"}},
+         2400 + pi * 400, 2 * pi},
+        // A clockwise square: its top bites in by a half circle (positive
+        // bulge), its right side swells out by a quarter circle (negative).
+        {"signs", {{10, "0"}, {20, "0"}, {10, "0"}, {20, "20"}, {42, "1"}, {10, "20"}, {20, "20"},
+                   {42, "-" + tan_eighth}, {10, "20"}, {20, "0"}},
+         400 - pi * 50 + 100 * (pi / 2 - 1), pi * 1.5},
+        // A circle drawn as two vertices with half-circle bulges.
+        {"two-vertex circle", {{10, "-10"}, {20, "0"}, {42, "1"}, {10, "10"}, {20, "0"}, {42, "1"}},
+         pi * 100, 2 * pi},
+        // Without bulges two vertices enclose nothing.
+        {"two vertices", {{10, "-10"}, {20, "0"}, {10, "10"}, {20, "0"}}, -1, 0},
+        // Bulges on zero-length segments (a repeated vertex, and a last
+        // vertex that repeats the first) leave the square as it is.
+        {"zero-length segments", {{10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}, {42, "1"}, {10, "10"}, {20, "0"},
+                                  {10, "10"}, {20, "10"}, {10, "0"}, {20, "10"}, {10, "0"}, {20, "0"}, {42, "3"}},
+         100, 0},
+        // The last bulge given for a vertex counts: a clockwise quarter
+        // circle (radius sqrt(50)) from (0, 0) to (10, 0), into the square.
+        {"last bulge counts", {{10, "0"}, {20, "0"}, {42, "1"}, {42, "-" + tan_eighth}, {10, "10"}, {20, "0"},
+                               {10, "10"}, {20, "10"}, {10, "0"}, {20, "10"}},
+         100 - 25 * (pi / 2 - 1), pi / 2},
+        // Bulges too small to leave their chords: straight segments.
+        {"tiny bulges", {{10, "0"}, {20, "0"}, {42, "1e-300"}, {10, "10"}, {20, "0"}, {10, "10"}, {20, "10"},
+                         {42, "-2.3e-308"}, {10, "0"}, {20, "10"}},
+         100, 0},
+        {"nan bulge", {{10, "0"}, {20, "0"}, {42, "nan"}, {10, "10"}, {20, "0"}, {10, "10"}, {20, "10"}}, -1, 0},
+        {"infinite bulge", {{10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}, {42, "-inf"}, {10, "10"}, {20, "10"}}, -1, 0},
+        {"bulge not a number", {{10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}, {10, "10"}, {20, "10"}, {42, "abc"}},
+         -1, 0},
+        // A bulge of 1e300 on a chord of 1e10 puts points beyond the doubles.
+        {"bulge beyond the doubles", {{10, "0"}, {20, "0"}, {42, "1e300"}, {10, "1e10"}, {20, "0"}, {10, "0"},
+                                      {20, "1e10"}},
+         -1, 0},
+    };
+    const double tol = 2.0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto g = read(entities(head + c.vertices), tol);
+        if (c.area < 0) {
+            EXPECT_TRUE(g.contours.empty());
+            continue;
+        }
+        ASSERT_EQ(g.contours.size(), 1u);
+        // Chords of at most the curve tolerance stray from an arc of radius r
+        // by at most tol^2 / (8 r) over its length r * sweep.
+        EXPECT_NEAR(g.contours[0].area, c.area, c.sweep * tol * tol / 8.0);
+        if (c.sweep == 0) {
+            EXPECT_EQ(g.contours[0].area, c.area);
+            EXPECT_EQ(g.contours[0].ring.size(), 5u);
+        }
+    }
+}
+
+TEST(DxfLwpolyline, HugeBulgesStayBounded) {
+    // Every segment of a long polyline carries a bulge of a million: each arc
+    // is nearly a full turn of a circle whose radius is 250000 chords, and
+    // still flattened into at most 128 segments.
+    Groups g{{0, "LWPOLYLINE"}, {70, "1"}};
+    for (int i = 0; i < 200; ++i) {
+        g.push_back({10, std::to_string(i)});
+        g.push_back({20, std::to_string((i * 37) % 11)});
+        g.push_back({42, i % 2 ? "1e6" : "-1e6"});
+    }
+    const auto read_back = read(entities(g), 0.01);
+    ASSERT_EQ(read_back.contours.size(), 1u);
+    EXPECT_LE(read_back.contours[0].ring.size(), 200u * 128u + 1u);
+}
+
+TEST(DxfLwpolyline, EzdxfBulgedDrawingsReadOnTheirTrueOutlines) {
+    // The outlines as ezdxf explodes the drawings' polylines into lines and
+    // arcs (counter-clockwise from start to end angle).
+    struct Segment {
+        bool arc;
+        double v[5];
+    };
+    std::map<std::string, std::vector<Segment>> outlines;
+    std::vector<std::string> rows;
+    ASSERT_NO_FATAL_FAILURE(plv::test::read_table_rows("bulge_outlines.tsv", rows));
+    for (const std::string& row : rows) {
+        std::istringstream f(row);
+        std::string file, kind;
+        Segment s{};
+        f >> file >> kind;
+        s.arc = kind == "ARC";
+        for (int i = 0; i < (s.arc ? 5 : 4); ++i) f >> s.v[i];
+        outlines[file].push_back(s);
+    }
+    ASSERT_EQ(outlines.size(), 3u);
+    constexpr double deg = 3.141592653589793 / 180.0;
+    for (const auto& [file, segments] : outlines) {
+        SCOPED_TRACE(file);
+        const auto g = plv::read_dxf_file(plv::test::data_dir() / file, plv::DxfImportSettings{});
+        std::vector<int> inside(segments.size(), 0);  // points strictly inside each arc
+        for (const auto& contour : g.contours) {
+            for (const auto& p : contour.ring) {
+                bool on_outline = false;
+                for (std::size_t k = 0; k < segments.size(); ++k) {
+                    const double* v = segments[k].v;
+                    if (!segments[k].arc) {
+                        on_outline |= geom::point_segment_distance(p, {v[0], v[1]}, {v[2], v[3]}) <= 1e-9;
+                        continue;
+                    }
+                    if (std::abs(std::hypot(p.x - v[0], p.y - v[1]) - v[2]) > 1e-9) continue;
+                    // Angle from the start angle, counter-clockwise, in [0, 360).
+                    const double from_start = std::fmod(angle_deg(p, v[0], v[1]) - v[3] + 720.0, 360.0);
+                    const double sweep = std::fmod(v[4] - v[3] + 720.0, 360.0);
+                    const double slack = 1e-9 / (v[2] * deg);
+                    if (from_start <= sweep + slack || from_start >= 360.0 - slack) on_outline = true;
+                    if (from_start > slack && from_start < sweep - slack) ++inside[k];
+                }
+                EXPECT_TRUE(on_outline) << "(" << p.x << ", " << p.y << ") off the drawn outline";
+            }
+        }
+        for (std::size_t k = 0; k < segments.size(); ++k) {
+            if (segments[k].arc) {
+                EXPECT_GE(inside[k], 3) << "arc " << k << " read as its chord";
+            }
+        }
+    }
 }
 
 // ---- SPLINE -------------------------------------------------------------------
@@ -353,6 +554,10 @@ TEST(DxfSpline, DegreeAndDegenerateCases) {
     // Coinciding control points: one retained sample, dropped; one point: dropped.
     const auto same = read(entities(spline({{5, 5}, {5, 5}, {5, 5}, {5, 5}}, {}) + spline({{1, 1}}, {})));
     EXPECT_TRUE(same.open_chains.empty());
+    // A y before any x belongs to no control point: passed over unread.
+    Groups y_first = spline({{0, 0}, {10, 20}, {30, 20}, {40, 0}}, {});
+    y_first.insert(y_first.begin() + 2, {20, "abc"});
+    EXPECT_EQ(read(entities(y_first)).open_chains.size(), 1u);
     // A bad knot drops the spline; the LINE after it is still read.
     const auto bad = read(entities(spline({{0, 0}, {10, 20}, {30, 20}, {40, 0}}, {"0", "abc"}) + line(1, 1, 2, 2)));
     ASSERT_EQ(bad.open_chains.size(), 1u);
