@@ -45,10 +45,13 @@ double box_gap(double aminx, double aminy, double amaxx, double amaxy, double bm
 // prev -> cur lies at xi + t (xj - xi) with t = (py - yi) / (yj - yi + eps);
 // for a rising edge t stays in [0, 1); for a falling edge of height D it
 // reaches D / (D - eps) when D > eps and -D / (eps - D) when D < eps, and is
-// unbounded near D = eps, where the ring gets no x range at all.
+// unbounded near D = eps, where the ring gets no x range at all. A rise
+// that changes by at most (d - eps) / 2 moves the bound by at most
+// 2 eps width / (d - eps)^2 per unit of change (move_gain).
 void crossing_range(RingGeometry& r) {
     r.xlo = r.box.min_x - kEps;
     r.xhi = r.box.max_x + kEps;
+    r.move_gain = 0.0;
     const std::size_t size = r.pts.size();
     if (size == 0) return;
     Point prev = r.pts[size - 1];
@@ -63,8 +66,10 @@ void crossing_range(RingGeometry& r) {
             const double d = yi - yj;
             if (d >= 2.0 * kEps) {
                 over = kEps / (d - kEps) * width;
+                r.move_gain = std::max(r.move_gain, 2.0 * kEps * width / ((d - kEps) * (d - kEps)));
             } else if (d <= 0.5 * kEps) {
                 over = d / (kEps - d) * width;
+                r.move_gain = std::max(r.move_gain, 2.0 * kEps * width / ((kEps - d) * (kEps - d)));
             } else {
                 r.xlo = -kInf;
                 r.xhi = kInf;
@@ -77,6 +82,13 @@ void crossing_range(RingGeometry& r) {
 }
 
 double pip_slack(double extent) { return 1e-8 + 1e-11 * extent; }
+
+// The slack for the shape moved by (dx, dy): the rounding of the move changes
+// an edge's rise by at most 1e-15 times the largest coordinate involved.
+double moved_slack(const ShapeGeometry& s, double dx, double dy) {
+    const double magnitude = s.extent + std::fabs(dx) + std::fabs(dy);
+    return pip_slack(magnitude) + s.rings[0].move_gain * (1e-15 * magnitude);
+}
 
 // Edge numbers k of the point test: from point k - 1 (the last for k = 0) to
 // point k.
@@ -240,7 +252,7 @@ bool moved_point_in_placed(const ShapeGeometry& a, double dx, double dy, const B
 bool placed_point_in_moved(const ShapeGeometry& b, const BoundingBox& b_box,
                            const ShapeGeometry& a, double dx, double dy) {
     const RingGeometry& outer_a = a.rings[0];
-    const double slack = pip_slack(a.extent + std::fabs(dx) + std::fabs(dy));
+    const double slack = moved_slack(a, dx, dy);
     if (b_box.max_y < (outer_a.box.min_y + dy) - kEps ||
         b_box.min_y > (outer_a.box.max_y + dy) + kEps ||
         b_box.max_x < (outer_a.xlo + dx) - slack || b_box.min_x > (outer_a.xhi + dx) + slack) {
@@ -481,7 +493,7 @@ bool shapes_conflict(const ShapeGeometry& a, const Polygon& a_shape, double dx, 
             }
             if (!b.outline_samples.empty() &&
                 in_shape<true>(b.outline_samples[0].x, b.outline_samples[0].y, a, dx, dy,
-                               pip_slack(a.extent + std::fabs(dx) + std::fabs(dy)))) {
+                               moved_slack(a, dx, dy))) {
                 return true;
             }
         }

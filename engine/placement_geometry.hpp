@@ -25,7 +25,10 @@
 //   geometry library decides.
 // - Point containment: point_in_ring is false for points beyond the ring's
 //   y range grown by 1e-7, and beyond an x range that bounds every crossing
-//   the ring can count (an even number of crossings counts as outside).
+//   the ring can count (an even number of crossings counts as outside). For
+//   the moved shape that range is widened by what the rounding of the move
+//   can add: across a nearly level edge a change of the rise in the last
+//   bit moves the counted crossing by far more than that bit.
 // Shapes with non-finite or very large coordinates, or a ring whose closing
 // decision could change by moving, always go to the geometry library.
 
@@ -59,6 +62,10 @@ struct RingGeometry {
     // be counted (slack as pip_slack below).
     double xlo = 0.0;
     double xhi = 0.0;
+    // Moving the ring rounds its y values, which shifts the crossings of a
+    // nearly level falling edge: at most move_gain times the change of the
+    // edge's rise.
+    double move_gain = 0.0;
     // Rings of many points: their edges by horizontal band. Edge k runs from
     // the point before k (the last for k = 0) to point k, as the point test
     // walks them; a band lists every edge whose y range, grown by 1e-7 and a

@@ -165,6 +165,129 @@ TEST(PlacementDifferential, RandomSolverLayoutsKeepTheSpacing) {
     }
 }
 
+// A ring whose top edge falls by 2e-7 over 1000 mm: within that rise the
+// point test counts a crossing up to another 1000 mm beyond the edge, and
+// how far exactly depends on the last bits of the rise, which moving the
+// ring rounds. Mirrored, the far crossings lie to the left.
+Polygon nearly_level_top(bool mirrored) {
+    plv::Ring r = {{0, 0}, {1000, 0}, {1000, 100}, {0, 100 + 2e-7}, {0, 0}};
+    if (mirrored) {
+        for (plv::Point& p : r) p.x = 1000 - p.x;
+    }
+    return Polygon{r, {}};
+}
+
+// The last x on row y, going from `from` (inside) in direction s, that the
+// point test counts inside the shape.
+double farthest_inside(const Polygon& shape, double y, double from, double s) {
+    double in = from;
+    double out = from + s * 3000;
+    for (int i = 0; i < 200; ++i) {
+        const double mid = 0.5 * (in + out);
+        (geom::point_in_polygon(plv::Point{mid, y}, shape) ? in : out) = mid;
+    }
+    return in;
+}
+
+// A spike with its tip at tip and its body on side s, and an arm reaching
+// back 1122 mm, 11.4 mm above the tip: its box overlaps that of the ring
+// while its outline stays more than 5 mm from the ring's.
+Polygon spike(plv::Point tip, double s) {
+    const double x = tip.x, y = tip.y;
+    return Polygon{{{x, y},
+                    {x + s * 8, y - 8.633},
+                    {x + s * 78, y - 8.633},
+                    {x + s * 78, y + 21.367},
+                    {x - s * 1122.17, y + 21.367},
+                    {x - s * 1122.17, y + 11.367},
+                    {x + s * 8, y + 11.367},
+                    {x, y}},
+                   {}};
+}
+
+struct LevelEdgeCase {
+    Polygon ring;           // as stored
+    Polygon moved;          // moved by (dx, dy)
+    Polygon neighbour;      // its tip in the far window of the moved ring
+    double dx = 0, dy = 0;
+};
+
+// dx and dy are taken as they come out of the position list: a box edge
+// plus the spacing.
+LevelEdgeCase level_edge_case(bool mirrored, double dx, double dy) {
+    LevelEdgeCase c;
+    c.ring = nearly_level_top(mirrored);
+    c.dx = dx;
+    c.dy = dy;
+    c.moved = geom::translate_polygon(c.ring, dx, dy);
+    const double s = mirrored ? -1 : 1;
+    const plv::Point corner = c.moved.outer[2];  // the lower end of the top edge
+    const plv::Point tip{farthest_inside(c.moved, corner.y, corner.x + s, s), corner.y};
+    c.neighbour = spike(tip, s);
+    // The construction only shows something when the move has pushed the far
+    // crossing beyond where it lies for the ring as stored.
+    const plv::Point stored = c.ring.outer[2];
+    const double unmoved = farthest_inside(c.ring, stored.y, stored.x + s, s) + dx;
+    EXPECT_GT(s * (tip.x - unmoved), 1e-5) << (mirrored ? "mirrored" : "upright");
+    return c;
+}
+
+TEST(PlacementDifferential, PairRuleCountsFarCrossingsOfAMovedNearlyLevelEdge) {
+    plv::detail::ConflictScratch scratch;
+    for (const bool mirrored : {false, true}) {
+        const LevelEdgeCase c = level_edge_case(mirrored, mirrored ? 1977.83 : 22.17, 48.633);
+        const plv::detail::ShapeGeometry ga = plv::detail::build_shape_geometry(c.ring);
+        const plv::detail::ShapeGeometry gb = plv::detail::build_shape_geometry(c.neighbour);
+        for (const double spacing : {0.0, 5.0}) {
+            ASSERT_TRUE(plv::detail::shapes_conflict_reference(c.moved, c.neighbour, spacing));
+            EXPECT_TRUE(plv::detail::shapes_conflict(ga, c.ring, c.dx, c.dy,
+                                                     geom::polygon_bounds(c.moved), gb,
+                                                     c.neighbour, geom::polygon_bounds(c.neighbour),
+                                                     spacing, scratch))
+                << (mirrored ? "mirrored" : "upright") << " spacing " << spacing;
+        }
+    }
+}
+
+// The same through placement: strips below and left of the place leave it
+// the lowest, leftmost position on the sheet.
+TEST(PlacementDifferential, NearlyLevelEdgeIsPlacedAsTheReferencePlacesIt) {
+    for (const bool mirrored : {false, true}) {
+        for (const double spacing : {0.0, 5.0}) {
+            const double left = mirrored ? 1977.83 : 22.17;
+            const double below = 48.633;
+            const Placement bottom =
+                plv::testing::placed_at(plv::testing::rectangle(3000, below - spacing), 0, 0);
+            const Placement side =
+                plv::testing::placed_at(plv::testing::rectangle(left - spacing, 1500), 0, 0);
+            const LevelEdgeCase c = level_edge_case(
+                mirrored, geom::polygon_bounds(side.shape).max_x + spacing,
+                geom::polygon_bounds(bottom.shape).max_y + spacing);
+            plv::Placement neighbour = plv::testing::placed_at(c.neighbour, 0, 0);
+
+            plv::Part part{"level", c.ring, 1, false, "test"};
+            const std::vector<plv::NestingItem> items = {plv::NestingItem{&part, 1, false, 0.0}};
+            plv::IterativeNestingOptions options;
+            options.spacing = spacing;
+            options.rotations = {0};
+            options.extra_positions = false;
+            options.compact = false;
+            const std::vector<std::vector<Placement>> prefilled = {{bottom, side, neighbour}};
+            const plv::NestingResult fast =
+                plv::place_items_on_sheets(plv::Sheet{}, items, options, prefilled);
+            const plv::NestingResult ref =
+                plv::reference::place_items_on_sheets(plv::Sheet{}, items, options, prefilled);
+            const std::string where =
+                std::string(mirrored ? "mirrored" : "upright") + " spacing " + std::to_string(spacing);
+            EXPECT_EQ(layout_difference(fast, ref), "") << where;
+            ASSERT_EQ(fast.placements.size(), 4u) << where;
+            EXPECT_TRUE(plv::reference::is_position_free(fast.placements[3].shape,
+                                                         {bottom, side, neighbour}, spacing))
+                << where;
+        }
+    }
+}
+
 // The pair rule of the free test against the geometry library, on shapes
 // moved to positions where the answer is close: touching, at the spacing
 // within rounding, inside holes, around each other.
