@@ -4,7 +4,7 @@
 if(WIN32)
   # One at a time: the tests find their windows by class on the one Wine
   # desktop, where another test's window would be found too.
-  plv_test_suite(app_win32 DEPS plv_app_win32 PROPERTIES RESOURCE_LOCK wine_desktop)
+  plv_test_suite(app_win32 DEPS plv_app_win32 plv_app_core plv_dxf PROPERTIES RESOURCE_LOCK wine_desktop)
   if(TARGET app_win32_tests)
     # Icon resource 1 and the common-controls manifest, as in the program.
     target_sources(app_win32_tests PRIVATE ${PLV_APP_RESOURCES})
