@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifndef _WIN32
@@ -76,6 +78,46 @@ struct SmallLayout {
     }
 };
 
+// Where two texts part: the first line (1-based) that differs, shown from both
+// sides with its line end, or where one text stops while the other goes on.
+std::string first_difference(const std::string& written, const std::string& golden) {
+    auto quoted = [](std::string_view line) {
+        std::string out = "\"";
+        for (const char c : line) {
+            if (c == '\r') {
+                out += "\\r";
+            } else if (c == '\n') {
+                out += "\\n";
+            } else {
+                out += c;
+            }
+        }
+        return out + "\"";
+    };
+    // A line keeps its '\n' so that a changed line end shows too.
+    auto line_at = [](const std::string& text, std::size_t pos) {
+        const std::size_t end = text.find('\n', pos);
+        return std::string_view(text).substr(pos, end == std::string::npos ? std::string::npos : end + 1 - pos);
+    };
+    std::size_t pos = 0;
+    for (int line = 1;; ++line) {
+        const std::string_view w = pos < written.size() ? line_at(written, pos) : std::string_view();
+        const std::string_view g = pos < golden.size() ? line_at(golden, pos) : std::string_view();
+        if (w.empty() && g.empty()) return "no difference";
+        if (w != g) {
+            if (w.empty()) return "the written file ends before line " + std::to_string(line) + ", golden " + quoted(g);
+            if (g.empty()) return "the golden file ends before line " + std::to_string(line) + ", written " + quoted(w);
+            return "line " + std::to_string(line) + ": written " + quoted(w) + ", golden " + quoted(g);
+        }
+        pos += w.size();
+    }
+}
+
+// The writer's output for a small layout, byte for byte. After a deliberate
+// change to the output, regenerate the two files from the native build with
+//   PLV_UPDATE_GOLDEN=1 build/linux/tests/dxf_tests --gtest_filter=DxfDocument.MatchesTheGoldenFiles*
+// and read the change in `git diff tests/data/golden` before committing it;
+// the Windows build must then match the same files.
 TEST(DxfDocument, MatchesTheGoldenFilesByteForByte) {
     const OutputFolder folder("golden");
     const SmallLayout layout;
@@ -94,9 +136,16 @@ TEST(DxfDocument, MatchesTheGoldenFilesByteForByte) {
         SCOPED_TRACE(c.name);
         const fs::path path = folder.file(c.name);
         write(layout.result, path, c.merge, layout.labels, layout.annotations);
-        const std::string golden = read_file(fs::u8path(std::string(PLV_TEST_DATA_DIR) + "/golden/" + c.name));
+        const fs::path golden_path = fs::u8path(std::string(PLV_TEST_DATA_DIR) + "/golden/" + c.name);
+        const std::string written = read_file(path);
+        const char* update = std::getenv("PLV_UPDATE_GOLDEN");
+        if (update != nullptr && *update != '\0') {
+            std::ofstream(golden_path, std::ios::binary) << written;
+        }
+        const std::string golden = read_file(golden_path);
         EXPECT_FALSE(golden.empty()) << "missing golden file";
-        EXPECT_TRUE(read_file(path) == golden) << "differs from tests/data/golden/" << c.name;
+        EXPECT_TRUE(written == golden) << "differs from tests/data/golden/" << c.name << ": "
+                                       << first_difference(written, golden);
 
         const writer_test::Summary s = folder.summarize_file(path);
         EXPECT_EQ(s.count("SHEET", "POLYLINE"), 2);
