@@ -97,6 +97,11 @@ TEST(SheetCoverage, MarkedCellsAreInsideAwkwardShapes) {
         Polygon{{{0, 0}, {300, 0}, {300, 100}, {150.000001, 100}, {150.000001, 1}, {150, 1},
                  {150, 100}, {0, 100}},
                 {}},
+        // Edges a hair outside cell boundaries (cells are 0.5 here): the
+        // cells they border keep their distance from the outline.
+        Polygon{{{10 - 9e-7, 10 - 9e-7}, {20 + 9e-7, 10 - 9e-7}, {20 + 9e-7, 20 + 9e-7},
+                 {10 - 9e-7, 20 + 9e-7}},
+                {}},
         // Clockwise, and with the first point repeated within the tolerance.
         Polygon{{{0, 0}, {0, 120}, {90, 120}, {90, 0}, {0.00000005, 0}}, {}},
     };

@@ -190,16 +190,16 @@ double farthest_inside(const Polygon& shape, double y, double from, double s) {
 }
 
 // A spike with its tip at tip and its body on side s, and an arm reaching
-// back 1122 mm, 11.4 mm above the tip: its box overlaps that of the ring
-// while its outline stays more than 5 mm from the ring's.
-Polygon spike(plv::Point tip, double s) {
+// back over the ring, 11.4 mm above the tip: its box overlaps that of the
+// ring while its outline stays more than 5 mm from the ring's.
+Polygon spike(plv::Point tip, double s, double reach = 1122.17) {
     const double x = tip.x, y = tip.y;
     return Polygon{{{x, y},
                     {x + s * 8, y - 8.633},
                     {x + s * 78, y - 8.633},
                     {x + s * 78, y + 21.367},
-                    {x - s * 1122.17, y + 21.367},
-                    {x - s * 1122.17, y + 11.367},
+                    {x - s * reach, y + 21.367},
+                    {x - s * reach, y + 11.367},
                     {x + s * 8, y + 11.367},
                     {x, y}},
                    {}};
@@ -285,6 +285,56 @@ TEST(PlacementDifferential, NearlyLevelEdgeIsPlacedAsTheReferencePlacesIt) {
                                                          {bottom, side, neighbour}, spacing))
                 << where;
         }
+    }
+}
+
+// Conflicts that only the fast test's safety margins keep it from missing;
+// each case fails when one margin is cut to nothing.
+TEST(PlacementDifferential, PairRuleKeepsConflictsAtTheEdgeOfItsMargins) {
+    struct Case {
+        std::string name;
+        Polygon a;  // as stored, moved by (dx, dy)
+        double dx, dy;
+        Polygon b;  // placed
+        double spacing;
+    };
+    std::vector<Case> cases;
+    // Point-test slack: a placed ring whose top edge falls by less than half
+    // the tolerance, so its far crossings lie to the left; the tip of the
+    // moved shape sits on the last point the point test counts inside, which
+    // the rounding of the crossing puts just beyond the exact bound.
+    const double far_rows[][3] = {{100, 4.9e-8, 1999.9}, {512.25, 4.9e-8, 313.3}, {0.7, 3.1e-8, 1999.9}};
+    for (const auto& row : far_rows) {
+        const double base = row[0], rise = row[1], w = row[2];
+        const Polygon b{{{0, 0}, {w, 0}, {w, base}, {0, base + rise}, {0, 0}}, {}};
+        const plv::Point tip{farthest_inside(b, base, -1e-3, -1), base};
+        for (const double spacing : {0.0, 5.0}) {
+            cases.push_back({"far crossing of a placed ring, rise " + std::to_string(rise), spike(tip, -1, w),
+                             0, 0, b, spacing});
+        }
+    }
+    // Distance margin: just above the spacing switch the threshold is about
+    // 1e-11, while edges 9.5e-8 apart still touch within the tolerance
+    // (distance 0).
+    const Polygon unit = plv::testing::rectangle(1, 1);
+    const double switch_spacing = 1.00001e-6;
+    cases.push_back({"touching within the tolerance beyond the threshold", unit, 10 - 1 - 9.5e-8, 10,
+                     geom::translate_polygon(unit, 10, 10), switch_spacing});
+    cases.push_back({"the same from above", unit, 10, 10 + 1 + 9.5e-8,
+                     geom::translate_polygon(unit, 10, 10), switch_spacing});
+
+    plv::detail::ConflictScratch scratch;
+    for (const Case& c : cases) {
+        const Polygon moved = geom::translate_polygon(c.a, c.dx, c.dy);
+        ASSERT_TRUE(plv::detail::shapes_conflict_reference(moved, c.b, c.spacing)) << c.name;
+        const plv::detail::ShapeGeometry ga = plv::detail::build_shape_geometry(c.a);
+        const plv::detail::ShapeGeometry gb = plv::detail::build_shape_geometry(c.b);
+        EXPECT_TRUE(plv::detail::shapes_conflict(ga, c.a, c.dx, c.dy, geom::polygon_bounds(moved),
+                                                 gb, c.b, geom::polygon_bounds(c.b), c.spacing,
+                                                 scratch))
+            << c.name << " spacing " << c.spacing;
+        const Placement placed = plv::testing::placed_at(c.b, 0, 0);
+        EXPECT_FALSE(plv::is_position_free(moved, {placed}, c.spacing)) << c.name;
     }
 }
 
