@@ -292,10 +292,15 @@ CanvasSnapshot take_canvas_snapshot(GuiState& gui) {
     snap.running = gui.running.load();
     snap.pause_requested = gui.pause_requested.load();
     snap.job_list_empty = gui.selected_files.empty();
-    bool from_result = false;
-    snap.has_layout = get_display_layout(gui, snap.layout, &from_result);
-    snap.is_preview = snap.has_layout && !from_result;
+    // One hold for everything: a preview finishing between two holds would
+    // show its text as if no layout had come.
     std::lock_guard<std::mutex> lock(gui.state_mutex);
+    bool from_result = false;
+    if (const plv::NestingResult* shown = display_layout_locked(gui, &from_result)) {
+        snap.has_layout = true;
+        snap.layout = *shown;
+        snap.is_preview = !from_result;
+    }
     snap.preview_loading = gui.preview_loading;
     snap.preview_message = gui.preview_message;
     snap.iteration = gui.live_stats.iteration;

@@ -43,19 +43,24 @@ std::int32_t round_to_int(double value) {
     return static_cast<std::int32_t>(r);
 }
 
-bool get_display_layout(GuiState& gui, plv::NestingResult& out, bool* from_result) {
-    std::lock_guard<std::mutex> lock(gui.state_mutex);
+const plv::NestingResult* display_layout_locked(const GuiState& gui, bool* from_result) {
     if (gui.has_result && !gui.shown_result.placements.empty()) {
-        out = gui.shown_result;
         if (from_result != nullptr) *from_result = true;
-        return true;
+        return &gui.shown_result;
     }
     if (gui.preview_ready && !gui.preview_layout.placements.empty()) {
-        out = gui.preview_layout;
         if (from_result != nullptr) *from_result = false;
-        return true;
+        return &gui.preview_layout;
     }
-    return false;
+    return nullptr;
+}
+
+bool get_display_layout(GuiState& gui, plv::NestingResult& out, bool* from_result) {
+    std::lock_guard<std::mutex> lock(gui.state_mutex);
+    const plv::NestingResult* shown = display_layout_locked(gui, from_result);
+    if (shown == nullptr) return false;
+    out = *shown;
+    return true;
 }
 
 bool get_display_layout(plv::NestingResult& out, bool* from_result) {

@@ -164,6 +164,9 @@ std::int32_t round_to_int(double value);
 // tells which of the two was taken.
 bool get_display_layout(GuiState& gui, plv::NestingResult& out, bool* from_result = nullptr);
 bool get_display_layout(plv::NestingResult& out, bool* from_result = nullptr);
+// The same choice for a caller that already holds state_mutex: the layout
+// itself, or null when there is none to show.
+const plv::NestingResult* display_layout_locked(const GuiState& gui, bool* from_result = nullptr);
 
 double sheet_gap_for(double sheet_width);
 ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rect& canvas,

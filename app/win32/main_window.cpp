@@ -152,6 +152,9 @@ HFONT make_font(int height, int weight, const std::string& face) {
 LRESULT on_create(HWND window) {
     AppWindows& w = app_windows();
     w.main_window = window;
+    // The double-buffered paint copies the whole client area; without this
+    // it paints over the controls, which then flicker back one by one.
+    SetWindowLongPtrA(window, GWL_STYLE, GetWindowLongPtrA(window, GWL_STYLE) | WS_CLIPCHILDREN);
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     load_icon(window, instance);
     load_logo();

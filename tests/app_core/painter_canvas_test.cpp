@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "painter_ops.hpp"
@@ -575,6 +578,37 @@ TEST(CanvasSnapshotCopy, LayoutChoiceAndLiveFigures) {
     snap = app::take_canvas_snapshot(gui);
     EXPECT_FALSE(snap.has_layout);
     EXPECT_FALSE(snap.is_preview);
+}
+
+// A preview finishing while the canvas copies the state: the copy sees it
+// either still loading or done with its layout, never done without one
+// (which would show the success text as a placeholder, in the error colour).
+TEST(CanvasSnapshotCopy, FinishingPreviewIsSeenWhole) {
+    app::GuiState gui;
+    plv::NestingResult ready;
+    ready.sheet = plv::Sheet{3000, 1500};
+    ready.placements.push_back(square_part(0, 50));
+    gui.preview_loading = true;
+    std::atomic<bool> stop{false};
+    std::thread preview([&] {
+        bool done = false;
+        while (!stop.load()) {
+            std::lock_guard<std::mutex> lock(gui.state_mutex);
+            done = !done;
+            gui.preview_loading = !done;
+            gui.preview_ready = done;
+            gui.preview_message = done ? "Previsualizacion DXF lista: 1" : "";
+            gui.preview_layout = done ? ready : plv::NestingResult{};
+        }
+    });
+    int torn = 0;
+    for (int i = 0; i < 300000 && torn == 0; ++i) {
+        const app::CanvasSnapshot snap = app::take_canvas_snapshot(gui);
+        if (!snap.has_layout && !snap.preview_loading) ++torn;
+    }
+    stop.store(true);
+    preview.join();
+    EXPECT_EQ(torn, 0);
 }
 
 }  // namespace
