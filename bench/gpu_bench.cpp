@@ -61,30 +61,11 @@ std::vector<plv::Part> job(int copies) {
     };
 }
 
-bool adopt_first_device() {
-    if (!plv::gpu_testing::load_library()) return false;
-    const plv::OpenClApi& cl = plv::opencl_api();
-    plv::ocl::cl_uint count = 0;
-    cl.clGetPlatformIDs(0, nullptr, &count);
-    std::vector<plv::ocl::cl_platform_id> platforms(count, nullptr);
-    if (count > 0) cl.clGetPlatformIDs(count, platforms.data(), nullptr);
-    for (const auto platform : platforms) {
-        plv::ocl::cl_device_id device = nullptr;
-        plv::ocl::cl_uint n = 0;
-        if (cl.clGetDeviceIDs(platform, plv::ocl::device_type_all, 1, &device, &n) ==
-                plv::ocl::success &&
-            device) {
-            return plv::gpu_testing::adopt_device(platform, device);
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int copies = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
-    if (!adopt_first_device()) {
+    if (!plv::gpu_testing::adopt_first_device()) {
         std::printf("no OpenCL device to adopt: nothing to compare\n");
         return 0;
     }

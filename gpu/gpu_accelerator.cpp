@@ -491,6 +491,23 @@ bool adopt_device(ocl::cl_platform_id platform, ocl::cl_device_id device) {
     return Access::adopt_device(platform, device);
 }
 
+bool adopt_first_device() {
+    if (!load_library()) return false;
+    ocl::cl_uint count = 0;
+    g_api.clGetPlatformIDs(0, nullptr, &count);
+    std::vector<ocl::cl_platform_id> platforms(count, nullptr);
+    if (count > 0) g_api.clGetPlatformIDs(count, platforms.data(), nullptr);
+    for (const ocl::cl_platform_id platform : platforms) {
+        ocl::cl_device_id device = nullptr;
+        ocl::cl_uint n = 0;
+        if (g_api.clGetDeviceIDs(platform, ocl::device_type_all, 1, &device, &n) == ocl::success &&
+            device) {
+            return adopt_device(platform, device);
+        }
+    }
+    return false;
+}
+
 }  // namespace gpu_testing
 
 }  // namespace plv

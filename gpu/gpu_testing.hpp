@@ -30,4 +30,9 @@ bool load_library();
 // result is false. Needs load_library first.
 bool adopt_device(ocl::cl_platform_id platform, ocl::cl_device_id device);
 
+// Loads the library and adopts the first device of any type on the first
+// platform that lists one (PoCL's CPU device on a machine without a graphics
+// processor). False when there is none or its kernel fails to build.
+bool adopt_first_device();
+
 }  // namespace plv::gpu_testing
