@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <map>
 
@@ -57,6 +58,37 @@ TEST(SearchArrayLayout, SquareGridPitchesAndCounts) {
         EXPECT_DOUBLE_EQ(p.net_area, 100.0);
     }
     EXPECT_TRUE(plv::find_spacing_violations(result, 5.0).empty());
+}
+
+// 50 mm discs at spacing 5 on a 3000 x 1500 sheet: rows shifted by half the
+// pitch nest into each other's gaps, 31 rows of 54 instead of 27 straight
+// ones; every copy of the full sheet keeps the spacing.
+TEST(SearchArrayLayout, StaggeredRowsOfDiscs) {
+    plv::Ring ring;
+    for (int i = 0; i < 72; ++i) {
+        const double a = 2.0 * 3.14159265358979323846 * i / 72;
+        ring.push_back({25 + 25 * std::cos(a), 25 + 25 * std::sin(a)});
+    }
+    ring.push_back(ring.front());
+    const plv::Part disc = part("disc", plv::Polygon{ring, {}}, 2000, false);
+    const plv::Sheet sheet;
+    plv::ArrayPattern pattern;
+    ASSERT_TRUE(plv::find_array_pattern(sheet, disc, options_with(5.0, {0}), pattern));
+    EXPECT_NEAR(pattern.pitch_x, 55.0, 1e-3);
+    EXPECT_NEAR(pattern.stagger, 27.5, 1e-3);
+    EXPECT_LT(pattern.pitch_y, 48.0);
+    EXPECT_EQ(pattern.cols_even, 54);
+    EXPECT_EQ(pattern.cols_odd, 54);
+    EXPECT_EQ(pattern.rows, 31);
+    EXPECT_EQ(pattern.count, 1674);
+
+    const plv::NestingResult result = full_sheet(disc, pattern);
+    ASSERT_EQ(result.placements.size(), 1674u);
+    EXPECT_EQ(result.sheets_used(), 1);
+    EXPECT_TRUE(plv::find_spacing_violations(result, 5.0).empty());
+    for (const plv::Placement& p : result.placements) {
+        EXPECT_TRUE(plv::box_inside_sheet(plv::placement_bounds(p), sheet)) << p.copy_number;
+    }
 }
 
 TEST(SearchArrayLayout, LargeQuantitiesFillSheetsInTurn) {

@@ -1,5 +1,6 @@
 #include "engine/deterministic.hpp"
 #include "engine/search_detail.hpp"
+#include "engine/sheet_placement.hpp"
 #include "search_fixtures.hpp"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ void expect_same_order(const std::vector<plv::NestingItem>& got,
 
 // The draws of one non-elite candidate as a reference: the order decision,
 // `swaps` swaps within `window`, then the rotation mutation with
-// probability p percent.
+// probability p percent (none for p below 0: iteration 1).
 std::vector<plv::NestingItem> replay(std::vector<plv::NestingItem> order, std::mt19937& g,
                                      int swaps, int window, double p,
                                      const std::vector<double>& angles) {
@@ -51,7 +52,7 @@ std::vector<plv::NestingItem> replay(std::vector<plv::NestingItem> order, std::m
         std::swap(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(j)]);
     }
     for (auto& item : order) {
-        if (!item.part->allow_rotation) continue;
+        if (p < 0 || !item.part->allow_rotation) continue;
         if (plv::uniform_real(g, 0, 100) <= p) {
             item.rotation_fixed = true;
             item.fixed_angle = angles[static_cast<std::size_t>(
@@ -143,6 +144,84 @@ TEST(SearchCandidate, CompactAreaWidthsPerCandidate) {
     // Bounding box: the real sheet, and the shared ratio recorded unchanged.
     options.optimization = plv::OptimizationType::bounding_box;
     EXPECT_EQ(evaluate_candidate(3, sheet, items, options, 1, 0.6, 6).width_ratio, 0.6);
+}
+
+// What a candidate hands to placement, per (iteration k, candidate N): the
+// options' own top_k and position_seed only for the first candidate of the
+// first iteration, else top_k 2 + nearest(mutation / 12.5) and position_seed
+// 37 k + 101 N; from iteration 2 the rotation list shuffled on the
+// candidate's generator when k + N is a multiple of 4; for compact_area a
+// sheet narrowed by a ratio that starts from the largest extent of any part.
+// The layout must be the one placement makes from exactly these.
+TEST(SearchCandidate, OptionsHandedToPlacement) {
+    // Rectangles tie at 0 and 180 degrees (and at 90 and 270), so the order
+    // of the rotation list decides which of them a pick takes.
+    const std::vector<plv::Part> parts{rect_part("plate", 300, 200, 3), rect_part("long", 90, 1000, 2),
+                                       part("angle", l_shape(250, 180, 60), 2),
+                                       rect_part("post", 60, 1200, 1, false),
+                                       rect_part("tab", 70, 50, 2, false)};
+    const auto items = items_of(parts);
+    const plv::Sheet sheet;
+    plv::IterativeNestingOptions options;
+    options.mutation_percent = 25;  // top_k 4, nearest(2.5) = 3 swaps within 2 places, p 25 %
+    options.top_k = 1;
+    options.position_seed = 7;
+    options.population = 6;
+
+    struct Row {
+        int k;
+        int n;
+        bool compact_area;
+    };
+    const Row rows[] = {{1, 0, false}, {1, 1, false}, {1, 2, false}, {1, 3, false}, {2, 0, false},
+                        {2, 2, false}, {3, 1, false}, {3, 2, false}, {4, 0, false}, {4, 4, false},
+                        {5, 3, false}, {1, 1, true},  {2, 1, true},  {3, 2, true},  {2, 3, true},
+                        {1, 4, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE("k " + std::to_string(row.k) + " N " + std::to_string(row.n) +
+                     (row.compact_area ? " compact_area" : ""));
+        plv::IterativeNestingOptions o = options;
+        o.optimization = row.compact_area ? plv::OptimizationType::compact_area
+                                          : plv::OptimizationType::bounding_box;
+        const std::vector<plv::NestingItem> shared =
+            row.k < 2 ? items : std::vector<plv::NestingItem>(items.rbegin(), items.rend());
+        const CandidateEvaluation c = evaluate_candidate(row.n, sheet, shared, o, row.k, 1.0, 6);
+
+        plv::IterativeNestingOptions want = o;
+        want.compact = false;
+        const bool first = row.k < 2 && row.n == 0;
+        want.top_k = first ? 1 : 4;
+        want.position_seed = first ? 7 : 37 * row.k + 101 * row.n;
+        std::mt19937 g(plv::detail::candidate_seed(row.n, row.k, o.seed));
+        std::vector<plv::NestingItem> order = shared;
+        if (row.k < 2) plv::detail::sort_largest_first(order);
+        if (row.n != 0) order = replay(order, g, 3, 2, row.k >= 2 ? 25.0 : -1.0, o.rotations);
+        expect_same_order(c.order, order);
+        if (row.k >= 2 && (row.k + row.n) % 4 == 0) plv::shuffle(want.rotations, g);
+
+        plv::Sheet narrowed = sheet;
+        if (row.compact_area) {
+            // The extent is the height of the part that rotates, 1000, not
+            // that of the post, which does not: (2 x 5 + 1000) / 3000 is
+            // above 0.28.
+            const double a = (2.0 * 5 + 1000) / 3000;
+            const double ratios[] = {1.0, a, (1 + a) * 0.5, 0.72, 0.55};
+            EXPECT_EQ(c.width_ratio, ratios[row.n % 5]);
+            narrowed.width = sheet.width * ratios[row.n % 5];
+        }
+        const plv::NestingResult placed = plv::place_items_on_sheets(narrowed, order, want, {});
+        ASSERT_EQ(c.result.placements.size(), placed.placements.size());
+        for (std::size_t i = 0; i < placed.placements.size(); ++i) {
+            const plv::Placement& got = c.result.placements[i];
+            const plv::Placement& exp = placed.placements[i];
+            EXPECT_TRUE(got.part_name == exp.part_name && got.copy_number == exp.copy_number &&
+                        got.x == exp.x && got.y == exp.y && got.angle == exp.angle)
+                << "placement " << i << ": " << got.part_name << "#" << got.copy_number << " at ("
+                << got.x << ", " << got.y << ") angle " << got.angle << ", expected "
+                << exp.part_name << "#" << exp.copy_number << " at (" << exp.x << ", " << exp.y
+                << ") angle " << exp.angle;
+        }
+    }
 }
 
 TEST(SearchCandidate, EliteRuleUsesTheCountFixedAtStart) {

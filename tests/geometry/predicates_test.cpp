@@ -55,6 +55,18 @@ TEST(PointInRing, Table) {
          true},
         {"inside a clockwise triangle", {1, 1}, {{0, 0}, {0, 4}, {4, 0}}, true},
         {"NaN point", {kNaN, 5}, sq, false},
+        // The tolerance in the crossing's denominator: a top edge falling
+        // 2e-7 over 1000 mm counts its crossing twice as far out, at x = 2000,
+        // on its lowest row; a bottom edge rising 2e-7 only two thirds as
+        // far, so a point above the edge but beyond that is outside.
+        {"far crossing of a nearly level top edge",
+         {1500, 100},
+         {{0, 0}, {1000, 0}, {1000, 100}, {0, 100 + 2e-7}},
+         true},
+        {"short crossing of a nearly level bottom edge",
+         {400, 1e-7},
+         {{0, 0}, {0, 100}, {1000, 100}, {1000, 2e-7}},
+         false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(geom::point_in_ring(c.p, c.ring), c.expected) << c.name;
