@@ -1,21 +1,102 @@
-// Genetic search on a typical job, timed with 1 and with 8 threads.
+// Genetic search on a typical job, timed with 1 and with 8 threads, and one
+// search on a job of a million array copies with a few other parts.
 //
-//   build/<dir>/bench/search_bench [iterations]
+//   build/<dir>/bench/search_bench [iterations | array_mix]
 //
-// Prints one "search ..." line per thread count, then "scaling=R" (time with
-// 1 thread / time with 8) and whether both runs found the same layout.
+// Prints "array_mix ..." (time and peak memory of the array job, run first so
+// that nothing before it raises the peak), one "search ..." line per thread
+// count, then "scaling=R" (time with 1 thread / time with 8) and whether both
+// runs found the same layout.
 
 #include "engine/iterative_search.hpp"
 #include "typical_job.hpp"
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
 namespace {
+
+// 1,000,000 copies of a small rectangle (array sheets) and 5 + 5 copies of
+// two other parts placed into the space left.
+std::vector<plv::Part> array_mix_job() {
+    std::vector<plv::Part> parts;
+    const auto add = [&](const char* name, plv::Polygon shape, int quantity) {
+        plv::Part p;
+        p.name = name;
+        p.shape = geom::normalize_polygon(shape);
+        p.quantity = quantity;
+        p.allow_rotation = true;
+        p.source = "bench";
+        parts.push_back(std::move(p));
+    };
+    add("strip", bench::rectangle(20, 10), 1000000);
+    add("angle", bench::l_shape(300, 200, 40), 5);
+    add("flange", bench::with_square_hole(bench::rectangle(150, 150), 30, 30, 90), 5);
+    return parts;
+}
+
+// Peak resident memory of this process so far, MB.
+double peak_mb() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0.0;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+#else
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+#endif
+}
+
+// FNV-1a over every placement's part, copy, sheet, position and angle: equal
+// for equal layouts.
+std::uint64_t layout_hash(const plv::NestingResult& result) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    const auto mix = [&](const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
+    };
+    for (const plv::Placement& p : result.placements) {
+        mix(p.part_name.data(), p.part_name.size());
+        mix(&p.copy_number, sizeof p.copy_number);
+        mix(&p.sheet_index, sizeof p.sheet_index);
+        mix(&p.x, sizeof p.x);
+        mix(&p.y, sizeof p.y);
+        mix(&p.angle, sizeof p.angle);
+    }
+    return h;
+}
+
+void array_mix() {
+    const std::vector<plv::Part> parts = array_mix_job();
+    int copies = 0;
+    for (const plv::Part& p : parts) copies += p.quantity;
+    plv::IterativeNestingOptions o;
+    o.iterations = 1;
+    const auto start = std::chrono::steady_clock::now();
+    const plv::IterativeNestingResult r = plv::nest_parts_iterative(plv::Sheet{3000, 1500}, parts, o);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("array_mix copies=%d seconds=%.2f peak_mb=%.0f sheets=%d placed=%zu "
+                "occupied=%.1f layout=%016llx\n",
+                copies, seconds, peak_mb(), r.result.sheets_used(), r.result.placements.size(),
+                r.result.occupied_area(),
+                static_cast<unsigned long long>(layout_hash(r.result)));
+    std::fflush(stdout);
+}
 
 struct Run {
     double seconds = 0.0;
@@ -49,7 +130,10 @@ bool same_layout(const plv::NestingResult& a, const plv::NestingResult& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int iterations = argc > 1 ? std::atoi(argv[1]) : 10;
+    const std::string arg = argc > 1 ? argv[1] : "";
+    array_mix();
+    if (arg == "array_mix") return 0;
+    const int iterations = arg.empty() ? 10 : std::atoi(arg.c_str());
     const std::vector<plv::Part> parts = bench::typical_job();
     std::vector<Run> runs;
     for (int threads : {1, 8}) {

@@ -1,5 +1,7 @@
 #include "engine/array_layout.hpp"
 
+#include "engine/sheet_placement.hpp"
+
 #include "geometry/predicates.hpp"
 #include "geometry/primitives.hpp"
 
@@ -191,14 +193,19 @@ bool find_array_pattern(const Sheet& sheet, const Part& part,
     return have && pattern.count > 0;
 }
 
-std::int32_t emit_array_placements(NestingResult& result, const Part& part,
-                                   const ArrayPattern& pattern, std::int32_t first_sheet) {
+namespace {
+
+// The grid's copies in order, sheet by sheet: sheet_list(s, n) gives the list
+// that takes the n copies of sheet first_sheet + s.
+template <class SheetList>
+void emit_grid(const Part& part, const ArrayPattern& pattern, std::int32_t first_sheet,
+               SheetList&& sheet_list) {
     const std::int32_t quantity = part.quantity;
-    if (quantity <= 0 || pattern.count <= 0) return std::max<std::int32_t>(quantity, 0);
-    result.placements.reserve(result.placements.size() + static_cast<std::size_t>(quantity));
+    if (quantity <= 0 || pattern.count <= 0) return;
     const double net_area = part_net_area(part);
     std::int32_t c = 0;
     for (std::int32_t s = 0; c < quantity; ++s) {
+        std::vector<Placement>& list = sheet_list(s, std::min(pattern.count, quantity - c));
         for (std::int32_t i = 0; i < pattern.rows && c < quantity; ++i) {
             const bool odd = (i & 1) != 0;
             const double offset = odd ? pattern.stagger : 0.0;
@@ -216,11 +223,22 @@ std::int32_t emit_array_placements(NestingResult& result, const Part& part,
                 p.y = y;
                 p.angle = pattern.angle;
                 p.net_area = net_area;
-                result.placements.push_back(std::move(p));
+                list.push_back(std::move(p));
                 ++c;
             }
         }
     }
+}
+
+}  // namespace
+
+std::int32_t emit_array_placements(NestingResult& result, const Part& part,
+                                   const ArrayPattern& pattern, std::int32_t first_sheet) {
+    const std::int32_t quantity = part.quantity;
+    if (quantity <= 0 || pattern.count <= 0) return std::max<std::int32_t>(quantity, 0);
+    result.placements.reserve(result.placements.size() + static_cast<std::size_t>(quantity));
+    emit_grid(part, pattern, first_sheet,
+              [&](std::int32_t, std::int32_t) -> std::vector<Placement>& { return result.placements; });
     return quantity;
 }
 
@@ -240,16 +258,35 @@ bool place_high_quantity_arrays(const Sheet& sheet, const std::vector<Part>& par
                                 const IterativeNestingOptions& options, NestingResult& out,
                                 std::vector<Part>& remaining) {
     if (options.solver == Solver::random) return false;
+    std::vector<std::vector<Placement>> sheets;
+    const bool any = place_high_quantity_array_sheets(sheet, parts, options, sheets, remaining);
     out.sheet = sheet;
     out.placements.clear();
     out.unplaced.clear();
+    move_sheets_into(sheets, out.placements);
+    return any;
+}
+
+bool place_high_quantity_array_sheets(const Sheet& sheet, const std::vector<Part>& parts,
+                                      const IterativeNestingOptions& options,
+                                      std::vector<std::vector<Placement>>& sheets,
+                                      std::vector<Part>& remaining) {
+    if (options.solver == Solver::random) return false;
+    sheets.clear();
     remaining.clear();
     bool any = false;
     for (const Part& part : parts) {
         ArrayPattern pattern;
         if (find_array_pattern(sheet, part, options, pattern)) {
-            const std::int32_t first = out.placements.empty() ? 0 : out.sheets_used();
-            emit_array_placements(out, part, pattern, first);
+            // Every array part yields copies on each of its sheets, so the
+            // next part starts at the number of lists.
+            const auto first = static_cast<std::int32_t>(sheets.size());
+            emit_grid(part, pattern, first,
+                      [&](std::int32_t, std::int32_t n) -> std::vector<Placement>& {
+                          sheets.emplace_back();
+                          sheets.back().reserve(static_cast<std::size_t>(n));
+                          return sheets.back();
+                      });
             any = true;
         } else {
             remaining.push_back(part);

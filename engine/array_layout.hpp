@@ -55,6 +55,13 @@ bool try_single_part_array_layout(const Sheet& sheet, const std::vector<Part>& p
 bool place_high_quantity_arrays(const Sheet& sheet, const std::vector<Part>& parts,
                                 const IterativeNestingOptions& options, NestingResult& out,
                                 std::vector<Part>& remaining);
+// The same with the array sheets as one list per sheet, sheet 0 first, the
+// form in which the other parts are then placed beside them. sheets is
+// emptied first; false (and nothing touched) for the solver random.
+bool place_high_quantity_array_sheets(const Sheet& sheet, const std::vector<Part>& parts,
+                                      const IterativeNestingOptions& options,
+                                      std::vector<std::vector<Placement>>& sheets,
+                                      std::vector<Part>& remaining);
 // One list per sheet index (at least one list); the placements are moved out.
 std::vector<std::vector<Placement>> split_placements_by_sheet(NestingResult& result);
 

@@ -157,7 +157,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
     // A position with an outline point deep inside a placed shape is taken;
     // the margin of the free test is never negative there.
     const SheetCoverage* cover =
-        has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height) : nullptr;
+        has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height, placed) : nullptr;
     if (cover != nullptr && cover->empty()) cover = nullptr;
     const double inverse = cover != nullptr ? cover->inverse() : 0.0;
     grid_positions(ws.xs, ws.ys, ws);

@@ -49,11 +49,15 @@ IterationStats single_layout_stats(const NestingResult& result) {
 
 // Array sheets of the high-quantity parts first, then the other copies,
 // largest first, placed once into the space left.
-NestingResult place_after_arrays(const Sheet& sheet, NestingResult arrays,
+NestingResult place_after_arrays(const Sheet& sheet, std::vector<std::vector<Placement>> sheets,
                                  const std::vector<Part>& remaining,
                                  const IterativeNestingOptions& options) {
-    if (remaining.empty()) return arrays;
-    std::vector<std::vector<Placement>> sheets = split_placements_by_sheet(arrays);
+    if (remaining.empty()) {
+        NestingResult arrays;
+        arrays.sheet = sheet;
+        move_sheets_into(sheets, arrays.placements);
+        return arrays;
+    }
     std::vector<NestingItem> items = expand_items(remaining);
     detail::sort_largest_first(items);
     IterativeNestingOptions placement = detail::placement_options(options);
@@ -78,9 +82,9 @@ IterativeNestingResult nest_parts_iterative(const Sheet& sheet, const std::vecto
     }
 
     {
-        NestingResult arrays;
+        std::vector<std::vector<Placement>> arrays;
         std::vector<Part> remaining;
-        if (place_high_quantity_arrays(sheet, parts, options, arrays, remaining)) {
+        if (place_high_quantity_array_sheets(sheet, parts, options, arrays, remaining)) {
             out.result = place_after_arrays(sheet, std::move(arrays), remaining, options);
             const IterationStats stats = single_layout_stats(out.result);
             out.history.push_back(stats);

@@ -47,10 +47,10 @@ private:
     std::map<std::pair<const Part*, std::uint64_t>, std::unique_ptr<RotatedShape>> shapes_;
 };
 
-// One placed shape with its derived data.
+// What the placers derive from one placed shape beyond its box: its free-test
+// geometry and the samples that offer positions around it.
 struct PlacedShape {
     ShapeGeometry geo;
-    BoundingBox box;  // placement_bounds
     std::vector<Point> p12;  // samples without repeats
     std::vector<std::vector<Point>> h8;  // per hole, likewise
     std::vector<BoundingBox> hole_boxes;
@@ -59,16 +59,26 @@ struct PlacedShape {
 PlacedShape make_placed_shape(const Placement& placement);
 
 // The placements of one sheet, in placement order, as the placers see them.
+// Only the boxes are kept for every placement; the rest is built the first
+// time a placer needs it, since a full sheet of array copies holds far more
+// shapes than any free test meets. Every call passes the sheet's placements
+// as the state was built from them (plus those added since).
 class SheetState {
 public:
     SheetState() = default;
     explicit SheetState(const std::vector<Placement>& placed);
     void add(const Placement& placement);
 
-    std::size_t size() const { return shapes_.size(); }
-    bool empty() const { return shapes_.empty(); }
-    const PlacedShape& operator[](std::size_t i) const { return shapes_[i]; }
+    std::size_t size() const { return boxes_.size(); }
+    bool empty() const { return boxes_.empty(); }
+    // placement_bounds of placement i.
+    const BoundingBox& box(std::size_t i) const { return boxes_[i]; }
+    const PlacedShape& shape(std::size_t i, const std::vector<Placement>& placed) const;
     const BoundingBox& sheet_box() const { return sheet_box_; }
+    // Shapes built so far; release_shapes drops them, to be built again
+    // when needed.
+    std::size_t built() const { return built_; }
+    void release_shapes();
 
     // Placement tried first by the next free test: the last one that
     // conflicted. Only speeds the test up.
@@ -77,15 +87,28 @@ public:
 
     // The cells of a width x height sheet inside the placed shapes, brought
     // up to date on demand.
-    const SheetCoverage& coverage(double width, double height) const;
+    const SheetCoverage& coverage(double width, double height,
+                                  const std::vector<Placement>& placed) const;
 
 private:
-    std::vector<PlacedShape> shapes_;
+    std::vector<BoundingBox> boxes_;
+    mutable std::vector<std::unique_ptr<PlacedShape>> shapes_;  // null until needed
+    mutable std::size_t built_ = 0;
     BoundingBox sheet_box_;
     mutable std::size_t hint_ = 0;
     mutable ConflictScratch scratch_;
     mutable SheetCoverage coverage_;
     mutable std::size_t covered_ = 0;  // shapes marked in coverage_
+
+    // coordinate_lists of the sheet as it was at lists_size placements, for
+    // the spacing lists_spacing: copies of other parts try the same sheet.
+    friend void coordinate_lists(const SheetState&, double, std::vector<double>&,
+                                 std::vector<double>&);
+    mutable std::size_t lists_size_ = 0;
+    mutable double lists_spacing_ = 0.0;
+    mutable bool lists_valid_ = false;
+    mutable std::vector<double> xs_;
+    mutable std::vector<double> ys_;
 };
 
 // Dedup set of candidate positions: the same answer as a linear scan for a

@@ -126,7 +126,6 @@ const RotatedShape& RotationCache::get(const Part& part, double angle) {
 PlacedShape make_placed_shape(const Placement& placement) {
     PlacedShape s;
     s.geo = build_shape_geometry(placement.shape);
-    s.box = placement_bounds(placement);
     sample_ring(placement.shape.outer, 12, s.p12);
     drop_repeats(s.p12);
     s.h8.resize(placement.shape.holes.size());
@@ -140,21 +139,47 @@ PlacedShape make_placed_shape(const Placement& placement) {
 }
 
 SheetState::SheetState(const std::vector<Placement>& placed) {
+    boxes_.reserve(placed.size());
     shapes_.reserve(placed.size());
     for (const Placement& p : placed) add(p);
 }
 
 void SheetState::add(const Placement& placement) {
-    shapes_.push_back(make_placed_shape(placement));
-    widen(sheet_box_, shapes_.back().box);
+    boxes_.push_back(placement_bounds(placement));
+    shapes_.emplace_back();
+    widen(sheet_box_, boxes_.back());
 }
 
-const SheetCoverage& SheetState::coverage(double width, double height) const {
+const PlacedShape& SheetState::shape(std::size_t i, const std::vector<Placement>& placed) const {
+    std::unique_ptr<PlacedShape>& slot = shapes_[i];
+    if (!slot) {
+        slot = std::make_unique<PlacedShape>(make_placed_shape(placed[i]));
+        ++built_;
+    }
+    return *slot;
+}
+
+void SheetState::release_shapes() {
+    if (built_ == 0) return;
+    for (std::unique_ptr<PlacedShape>& slot : shapes_) slot.reset();
+    built_ = 0;
+}
+
+const SheetCoverage& SheetState::coverage(double width, double height,
+                                          const std::vector<Placement>& placed) const {
     if (!coverage_.matches(width, height)) {
         coverage_.reset(width, height);
         covered_ = 0;
     }
-    for (; covered_ < shapes_.size(); ++covered_) coverage_.add(shapes_[covered_].geo);
+    // Shapes not built yet are marked from a geometry made for the purpose
+    // and dropped, so that covering a sheet keeps nothing per shape.
+    for (; covered_ < boxes_.size(); ++covered_) {
+        if (shapes_[covered_]) {
+            coverage_.add(shapes_[covered_]->geo);
+        } else {
+            coverage_.add(build_shape_geometry(placed[covered_].shape));
+        }
+    }
     return coverage_;
 }
 
@@ -259,17 +284,31 @@ void PositionSet::insert(std::uint32_t index) {
 
 void coordinate_lists(const SheetState& sheet, double spacing, std::vector<double>& xs,
                       std::vector<double>& ys) {
-    xs.assign(1, 0.0);
-    ys.assign(1, 0.0);
-    for (std::size_t i = 0; i < sheet.size(); ++i) {
-        const BoundingBox& b = sheet[i].box;
-        xs.push_back(b.min_x);
-        xs.push_back(b.max_x + spacing);
-        ys.push_back(b.min_y);
-        ys.push_back(b.max_y + spacing);
+    const bool same = sheet.lists_valid_ && sheet.lists_size_ == sheet.size() &&
+                      std::bit_cast<std::uint64_t>(sheet.lists_spacing_) ==
+                          std::bit_cast<std::uint64_t>(spacing);
+    if (!same) {
+        std::vector<double>& cx = sheet.xs_;
+        std::vector<double>& cy = sheet.ys_;
+        cx.assign(1, 0.0);
+        cy.assign(1, 0.0);
+        for (std::size_t i = 0; i < sheet.size(); ++i) {
+            const BoundingBox& b = sheet.box(i);
+            cx.push_back(b.min_x);
+            cx.push_back(b.max_x + spacing);
+            cy.push_back(b.min_y);
+            cy.push_back(b.max_y + spacing);
+        }
+        merge_and_thin(cx);
+        merge_and_thin(cy);
+        cx.shrink_to_fit();
+        cy.shrink_to_fit();
+        sheet.lists_size_ = sheet.size();
+        sheet.lists_spacing_ = spacing;
+        sheet.lists_valid_ = true;
     }
-    merge_and_thin(xs);
-    merge_and_thin(ys);
+    xs = sheet.xs_;
+    ys = sheet.ys_;
 }
 
 void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws) {
@@ -313,8 +352,8 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     for (std::size_t p = 0; p < sheet.size(); ++p) {
         // A full list takes nothing more.
         if (out.size() >= kListLimit) break;
-        const PlacedShape& ps = sheet[p];
-        const BoundingBox& b = ps.box;
+        const PlacedShape& ps = sheet.shape(p, placed);
+        const BoundingBox& b = sheet.box(p);
         offer(b.max_x + spacing, b.min_y);
         offer(b.min_x, b.max_y + spacing);
         const std::vector<Ring>& holes = placed[p].shape.holes;
@@ -390,10 +429,10 @@ bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, do
     for (std::size_t k = 0; k < n; ++k) {
         std::size_t i = start + k;
         if (i >= n) i -= n;
-        const PlacedShape& ps = sheet[i];
-        if (!box.overlaps(ps.box, spacing)) continue;
-        if (shapes_conflict(geo, shape, dx, dy, box, ps.geo, placed[i].shape, ps.box, spacing,
-                            sheet.scratch())) {
+        const BoundingBox& b = sheet.box(i);
+        if (!box.overlaps(b, spacing)) continue;
+        if (shapes_conflict(geo, shape, dx, dy, box, sheet.shape(i, placed).geo, placed[i].shape,
+                            b, spacing, sheet.scratch())) {
             hint = i;
             return false;
         }

@@ -19,6 +19,11 @@ namespace plv {
 namespace {
 
 constexpr double kTol = kEngineTolerance;
+// Placed shapes whose free-test geometry the sheets may keep built between
+// tries, about 1 KB each for simple outlines. Ordinary layouts stay far
+// below it; sheets of thousands of array copies would otherwise keep
+// everything that any copy's free test met.
+constexpr std::size_t kBuiltShapeBudget = std::size_t{1} << 14;
 
 // Sheets on which a part at an angle found no free position, with the number
 // of placements the sheet held then. Sheets only grow by appending, and the
@@ -142,9 +147,28 @@ void compact(NestingResult& result, double spacing) {
 
 }  // namespace
 
+void move_sheets_into(std::vector<std::vector<Placement>>& sheets, std::vector<Placement>& out) {
+    std::size_t total = out.size();
+    for (const std::vector<Placement>& s : sheets) total += s.size();
+    out.reserve(total);
+    for (std::vector<Placement>& s : sheets) {
+        for (Placement& p : s) out.push_back(std::move(p));
+        std::vector<Placement>().swap(s);
+    }
+}
+
 NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<NestingItem>& items,
                                     const IterativeNestingOptions& options,
                                     std::vector<std::vector<Placement>> prefilled) {
+    return detail::place_items_on_sheets(sheet, items, options, std::move(prefilled),
+                                         kBuiltShapeBudget);
+}
+
+NestingResult detail::place_items_on_sheets(const Sheet& sheet,
+                                            const std::vector<NestingItem>& items,
+                                            const IterativeNestingOptions& options,
+                                            std::vector<std::vector<Placement>> prefilled,
+                                            std::size_t shape_budget) {
     NestingResult result;
     result.sheet = sheet;
     std::vector<std::vector<Placement>> sheets = std::move(prefilled);
@@ -180,12 +204,25 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
         return false;
     };
 
+    // Shapes built on all sheets; a try on a sheet builds only that sheet's.
+    // Past the budget, only the sheet just tried keeps its built shapes.
+    std::size_t built = 0;
+    const auto count_built = [&](std::size_t tried, std::size_t before) {
+        built += states[tried].built() - before;
+        if (built <= shape_budget) return;
+        for (std::size_t j = 0; j < states.size(); ++j) {
+            if (j != tried) states[j].release_shapes();
+        }
+        built = states[tried].built();
+    };
+
     for (const NestingItem& item : items) {
         if (item.part == nullptr) continue;
         bool done = false;
         Placement out;
         for (std::size_t i = 0; i < sheets.size() && !done; ++i) {
             const auto index = static_cast<std::int32_t>(i);
+            const std::size_t built_before = states[i].built();
             bool ok = false;
             if (random) {
                 ok = detail::place_random(sheet, item, sheets[i], states[i], index, options, cache,
@@ -206,6 +243,7 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
                 states[i].add(sheets[i].back());
                 done = true;
             }
+            count_built(i, built_before);
         }
         if (!done && static_cast<std::int64_t>(sheets.size()) < options.max_sheets) {
             const auto index = static_cast<std::int32_t>(sheets.size());
@@ -224,12 +262,8 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
         if (!done) result.unplaced.push_back(*item.part);
     }
 
-    std::size_t total = 0;
-    for (const std::vector<Placement>& s : sheets) total += s.size();
-    result.placements.reserve(total);
-    for (std::vector<Placement>& s : sheets) {
-        for (Placement& p : s) result.placements.push_back(std::move(p));
-    }
+    std::vector<detail::SheetState>().swap(states);
+    move_sheets_into(sheets, result.placements);
     if (options.compact && !random) compact(result, options.spacing);
     return result;
 }

@@ -18,13 +18,16 @@ NestingResult nest_parts(const Sheet& sheet, const std::vector<Part>& parts,
     NestingResult single;
     if (try_single_part_array_layout(sheet, parts, options, single)) return single;
 
-    NestingResult arrays;
-    std::vector<Part> remaining;
-    const bool have_arrays = place_high_quantity_arrays(sheet, parts, options, arrays, remaining);
-    if (have_arrays && remaining.empty()) return arrays;
-
     std::vector<std::vector<Placement>> sheets;
-    if (have_arrays) sheets = split_placements_by_sheet(arrays);
+    std::vector<Part> remaining;
+    const bool have_arrays = place_high_quantity_array_sheets(sheet, parts, options, sheets, remaining);
+    if (have_arrays && remaining.empty()) {
+        NestingResult arrays;
+        arrays.sheet = sheet;
+        move_sheets_into(sheets, arrays.placements);
+        return arrays;
+    }
+
     const std::vector<Part>& to_place = have_arrays ? remaining : parts;
 
     std::vector<NestingItem> items = expand_items(to_place);

@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
-#include <sstream>
 
 namespace {
 
@@ -16,50 +14,7 @@ using plv::Placement;
 using plv::Polygon;
 using plv::testing::draw;
 using plv::testing::draw_int;
-
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-bool same_rings(const plv::Ring& a, const plv::Ring& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!same_bits(a[i].x, b[i].x) || !same_bits(a[i].y, b[i].y)) return false;
-    }
-    return true;
-}
-
-// Empty when both layouts are the same placement for placement, bit for bit.
-std::string layout_difference(const plv::NestingResult& a, const plv::NestingResult& b) {
-    std::ostringstream out;
-    if (a.placements.size() != b.placements.size()) {
-        out << "placements " << a.placements.size() << " vs " << b.placements.size() << "; ";
-    }
-    if (a.unplaced.size() != b.unplaced.size()) {
-        out << "unplaced " << a.unplaced.size() << " vs " << b.unplaced.size() << "; ";
-    }
-    const std::size_t n = std::min(a.placements.size(), b.placements.size());
-    for (std::size_t i = 0; i < n && out.tellp() == 0; ++i) {
-        const Placement& p = a.placements[i];
-        const Placement& q = b.placements[i];
-        bool same = p.part_name == q.part_name && p.source == q.source &&
-                    p.sheet_index == q.sheet_index && p.copy_number == q.copy_number &&
-                    same_bits(p.x, q.x) && same_bits(p.y, q.y) && same_bits(p.angle, q.angle) &&
-                    same_bits(p.net_area, q.net_area) && same_rings(p.shape.outer, q.shape.outer) &&
-                    p.shape.holes.size() == q.shape.holes.size();
-        for (std::size_t h = 0; same && h < p.shape.holes.size(); ++h) {
-            same = same_rings(p.shape.holes[h], q.shape.holes[h]);
-        }
-        if (!same) {
-            out << "placement " << i << ": " << p.part_name << "#" << p.copy_number << " sheet "
-                << p.sheet_index << " at (" << p.x << ", " << p.y << ") angle " << p.angle
-                << " vs " << q.part_name << "#" << q.copy_number << " sheet " << q.sheet_index
-                << " at (" << q.x << ", " << q.y << ") angle " << q.angle;
-        }
-    }
-    for (std::size_t i = 0; i < std::min(a.unplaced.size(), b.unplaced.size()); ++i) {
-        if (a.unplaced[i].name != b.unplaced[i].name) out << "unplaced " << i << " differs; ";
-    }
-    return out.str();
-}
+using plv::testing::layout_difference;
 
 // Some jobs start from sheets that already hold placements.
 void maybe_prefill(plv::testing::PlacementJob& job, std::mt19937& g) {
