@@ -2,6 +2,7 @@
 #include "engine/deterministic.hpp"
 #include "engine/positions.hpp"
 #include "engine/random_placement.hpp"
+#include "engine/random_placement_seed.hpp"
 #include "placement_jobs.hpp"
 #include "placement_reference.hpp"
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -231,6 +233,29 @@ TEST(RandomPlacer, TheFirstFittingAttemptOnAnEmptySheetWins) {
     std::mt19937 h(plv::random_placement_seed("part", 0, 0, 0, 1));
     const double angle = o.rotations[static_cast<std::size_t>(plv::uniform_int(h, 0, 3))];
     EXPECT_EQ(out.angle, angle);
+}
+
+// An attempt whose angle leaves the copy too tall for the sheet ends after
+// the angle draw: the next attempt's angle is the very next output.
+TEST(RandomPlacer, AnAngleThatDoesNotFitDrawsNoPosition) {
+    const Part post = part_of(rectangle(30, 200), "post");
+    IterativeNestingOptions o;
+    o.rotations = {0, 90};  // upright it is taller than the sheet
+    const plv::Sheet sheet{300, 100};
+    const plv::BoundingBox lying = geom::polygon_bounds(geom::rotate_polygon(post.shape, 90));
+    int misses = 0;
+    for (std::int32_t copy = 1; copy <= 8; ++copy) {
+        Placement out;
+        ASSERT_TRUE(plv::place_item_random(sheet, NestingItem{&post, copy}, {}, 0, o, out));
+        std::mt19937 g(plv::random_placement_seed("post", 0, 0, 0, copy));
+        while (plv::uniform_int(g, 0, 1) == 0) ++misses;
+        const double x = plv::uniform_real(g, 0, sheet.width - lying.width());
+        const double y = plv::uniform_real(g, 0, sheet.height - lying.height());
+        EXPECT_EQ(out.angle, 90.0) << "copy " << copy;
+        EXPECT_EQ(out.x, x) << "copy " << copy;
+        EXPECT_EQ(out.y, y) << "copy " << copy;
+    }
+    EXPECT_GT(misses, 0);
 }
 
 TEST(RandomPlacer, SameSituationSamePlace) {

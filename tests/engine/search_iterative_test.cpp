@@ -1,6 +1,7 @@
 #include "engine/iterative_search.hpp"
 #include "engine/perf_log.hpp"
 #include "engine/positions.hpp"
+#include "engine/search_detail.hpp"
 #include "gpu/gpu_accelerator.hpp"
 #include "search_fixtures.hpp"
 
@@ -48,6 +49,69 @@ std::string thrown_text(const std::function<void()>& f) {
         return e.what();
     }
     return "(nothing thrown)";
+}
+
+// Layouts that tie (same unplaced count, sheet count and occupied area)
+// without being the same: two 100 mm squares side by side or one above the
+// other. The earlier one is kept.
+std::string layout_key(const plv::NestingResult& r) {
+    std::string s;
+    for (const plv::Placement& p : r.placements) {
+        s += p.part_name + "#" + std::to_string(p.copy_number) + "@" + std::to_string(p.x) + "," +
+             std::to_string(p.y) + " ";
+    }
+    return s;
+}
+
+bool same_keys(const plv::NestingResult& a, const plv::NestingResult& b) {
+    return a.unplaced.size() == b.unplaced.size() && a.sheets_used() == b.sheets_used() &&
+           a.occupied_area() == b.occupied_area();
+}
+
+TEST(SearchIterative, ALaterEqualCandidateDoesNotReplaceTheIterationBest) {
+    const std::vector<plv::Part> parts{rect_part("square", 100, 100, 2)};
+    plv::IterativeNestingOptions o;
+    o.rotations = {0};
+    o.iterations = 1;
+    o.population = 2;
+    o.threads = 2;
+    // Candidate 1 picks the second of the tied places: (0, 105) after (105, 0).
+    const auto items = items_of(parts);
+    const auto first = plv::detail::evaluate_candidate(0, plv::Sheet{}, items, o, 1, 1.0, 2);
+    const auto second = plv::detail::evaluate_candidate(1, plv::Sheet{}, items, o, 1, 1.0, 2);
+    ASSERT_TRUE(same_keys(first.result, second.result));
+    ASSERT_NE(layout_key(first.result), layout_key(second.result));
+
+    std::string shown;
+    const auto run = plv::nest_parts_iterative(plv::Sheet{}, parts, o,
+                                               [&](const auto&, const auto& iteration_best, const auto&) {
+                                                   shown = layout_key(iteration_best);
+                                                   return true;
+                                               });
+    EXPECT_EQ(shown, layout_key(first.result));
+    EXPECT_EQ(layout_key(run.result), layout_key(first.result));
+}
+
+TEST(SearchIterative, AnEqualIterationBestDoesNotReplaceTheBestSoFar) {
+    const std::vector<plv::Part> parts{rect_part("square", 100, 100, 2)};
+    plv::IterativeNestingOptions o;
+    o.rotations = {0};
+    o.iterations = 4;
+    o.population = 1;
+    o.threads = 1;
+    std::vector<plv::NestingResult> bests;
+    const auto run = plv::nest_parts_iterative(plv::Sheet{}, parts, o,
+                                               [&](const auto&, const auto& iteration_best, const auto&) {
+                                                   bests.push_back(iteration_best);
+                                                   return true;
+                                               });
+    ASSERT_EQ(bests.size(), 4u);
+    int ties = 0;
+    for (std::size_t k = 1; k < bests.size(); ++k) {
+        if (same_keys(bests[k], bests[0]) && layout_key(bests[k]) != layout_key(bests[0])) ++ties;
+    }
+    ASSERT_GT(ties, 0);
+    EXPECT_EQ(layout_key(run.result), layout_key(bests[0]));
 }
 
 TEST(SearchIterative, ChecksComeFirst) {

@@ -1,10 +1,15 @@
 #include "engine/iterative_search.hpp"
+#include "engine/deterministic.hpp"
 #include "engine/positions.hpp"
+#include "engine/search_detail.hpp"
+#include "engine/sheet_placement.hpp"
 #include "engine/single_pass.hpp"
 #include "search_fixtures.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
 
 namespace {
@@ -58,6 +63,56 @@ TEST(SearchSinglePass, RandomOrderFollowsThePositionSeed) {
     o.position_seed = 12;
     const plv::NestingResult c = plv::nest_parts(plv::Sheet{}, parts, o);
     EXPECT_NE(placement_signature(a), placement_signature(c));
+}
+
+// The one entry point that compacts: the caller's flag decides, and the
+// layout is that of placing the copies largest first with it.
+TEST(SearchSinglePass, CompactsWhenTheCallerAsks) {
+    const auto parts = mixed_job(3);
+    std::vector<plv::NestingItem> sorted = items_of(parts);
+    plv::detail::sort_largest_first(sorted);
+    plv::IterativeNestingOptions o;
+    o.top_k = 3;  // picks that leave room below and to the left
+    o.position_seed = 2;
+    for (const bool compact : {true, false}) {
+        SCOPED_TRACE(compact ? "compact" : "not compact");
+        o.compact = compact;
+        expect_same_layout(plv::nest_parts(plv::Sheet{}, parts, o),
+                           plv::place_items_on_sheets(plv::Sheet{}, sorted, o, {}));
+    }
+    // Compaction moves copies here, so the two flags give different layouts.
+    o.compact = true;
+    const plv::NestingResult compacted = plv::nest_parts(plv::Sheet{}, parts, o);
+    o.compact = false;
+    const plv::NestingResult loose = plv::nest_parts(plv::Sheet{}, parts, o);
+    int moved = 0;
+    for (const plv::Placement& p : compacted.placements) {
+        for (const plv::Placement& q : loose.placements) {
+            if (p.part_name == q.part_name && p.copy_number == q.copy_number &&
+                (p.x != q.x || p.y != q.y)) {
+                ++moved;
+            }
+        }
+    }
+    EXPECT_GT(moved, 0);
+}
+
+// The random solver's order: the copies shuffled on a generator seeded with
+// (position_seed x 0x9E3779B1) ^ (n x 0x27D4EB2F) ^ 0xA341316C.
+TEST(SearchSinglePass, RandomOrderSeed) {
+    const auto parts = mixed_job(4);
+    plv::IterativeNestingOptions o;
+    o.solver = plv::Solver::random;
+    for (const std::int32_t position_seed : {0, 11, -3}) {
+        o.position_seed = position_seed;
+        std::vector<plv::NestingItem> items = items_of(parts);
+        std::mt19937 g((static_cast<std::uint32_t>(position_seed) * 0x9E3779B1u) ^
+                       (static_cast<std::uint32_t>(items.size()) * 0x27D4EB2Fu) ^ 0xA341316Cu);
+        plv::shuffle(items, g);
+        SCOPED_TRACE(position_seed);
+        expect_same_layout(plv::nest_parts(plv::Sheet{}, parts, o),
+                           plv::place_items_on_sheets(plv::Sheet{}, items, o, {}));
+    }
 }
 
 TEST(SearchSinglePass, ArrayJobsAndChecks) {

@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -187,6 +189,36 @@ TEST_F(FakeDeviceTest, RouteChoosesPlacerAndDeviceAndEqualsCpuWhenAllAnswersAreI
             EXPECT_EQ(fake_cl::state().last_buffer_device, c.evaluated_on);
         }
     }
+}
+
+// The exact check of the device's answers has two halves: inside the sheet
+// within 1e-6, and the free test. Here the device's best answer lies off the
+// sheet (clear of the plate), so the next one is taken.
+TEST_F(FakeDeviceTest, AnAnswerOffTheSheetIsDropped) {
+    devices(1);
+    const Part item_part = make_part("item", Polygon{closed_rect(0, 0, 60, 40), {}});
+    const std::vector<Placement> placed{placed_at(make_part("plate", Polygon{closed_rect(0, 0, 300, 300), {}}), 0, 0)};
+    IterativeNestingOptions options;
+    options.rotations = {0};
+    const Sheet sheet{1000, 1000};
+    const std::size_t n = plv::candidate_positions(placed, item_part.shape, options.spacing,
+                                                   options.extra_positions)
+                              .size();
+    ASSERT_GE(n, 2u);
+    std::vector<float>& answers = fake_cl::state().read_back;
+    answers.assign(6 * n, 0.0f);
+    // valid, union area, height, width, y, x
+    const float off_sheet[] = {1, 1, 1, 1, 0, 990};
+    const float on_sheet[] = {1, 2, 2, 2, 0, 700};
+    std::copy(std::begin(off_sheet), std::end(off_sheet), answers.begin());
+    std::copy(std::begin(on_sheet), std::end(on_sheet), answers.begin() + 6);
+
+    Placement out;
+    ASSERT_TRUE(plv::place_item_gpu(sheet, NestingItem{&item_part, 1, false, 0.0}, placed, 0, options,
+                                    out, 0));
+    EXPECT_EQ(out.x, 700.0);
+    EXPECT_EQ(out.y, 0.0);
+    EXPECT_FALSE(fake_cl::state().launches.empty());
 }
 
 TEST_F(FakeDeviceTest, WithoutAUsableDeviceThePlacerIsTheCpuPlacer) {
