@@ -91,6 +91,27 @@ TEST(SearchArrayLayout, StaggeredRowsOfDiscs) {
     }
 }
 
+// A bar with a tooth below and two notches above, a quarter of its width to
+// either side of the tooth: only rows shifted by a quarter of the pitch
+// let each row's teeth into the notches of the row below (the next row
+// back shifts by minus a quarter, which the other notch takes).
+TEST(SearchArrayLayout, QuarterStaggerOfNotchedBars) {
+    const plv::Polygon bar{{{30, 0}, {50, 0}, {50, 15}, {80, 15}, {80, 45}, {72, 45}, {72, 30},
+                            {48, 30}, {48, 45}, {32, 45}, {32, 30}, {8, 30}, {8, 45}, {0, 45},
+                            {0, 15}, {30, 15}, {30, 0}},
+                           {}};
+    const plv::Part part_bar = part("bar", bar, 2000, false);
+    plv::ArrayPattern pattern;
+    ASSERT_TRUE(plv::find_array_pattern(plv::Sheet{}, part_bar, options_with(0.0, {0}), pattern));
+    EXPECT_EQ(pattern.pitch_x, 80.0);
+    EXPECT_EQ(pattern.stagger, 20.0);
+    EXPECT_NEAR(pattern.pitch_y, 30.0, 1e-6);
+    EXPECT_EQ(pattern.cols_odd, 37);
+    EXPECT_EQ(pattern.rows, 49);
+    EXPECT_EQ(pattern.count, 1813);
+    EXPECT_TRUE(plv::find_spacing_violations(full_sheet(part_bar, pattern), 0.0).empty());
+}
+
 TEST(SearchArrayLayout, LargeQuantitiesFillSheetsInTurn) {
     const plv::Sheet sheet;
     const plv::Part square = rect_part("square", 10, 10, 50000, false);
