@@ -68,50 +68,56 @@ bool same_keys(const plv::NestingResult& a, const plv::NestingResult& b) {
            a.occupied_area() == b.occupied_area();
 }
 
-TEST(SearchIterative, ALaterEqualCandidateDoesNotReplaceTheIterationBest) {
-    const std::vector<plv::Part> parts{rect_part("square", 100, 100, 2)};
+// Two squares, never turned: the second goes beside or above the first.
+std::vector<plv::Part> two_squares() { return {rect_part("square", 100, 100, 2)}; }
+
+plv::IterativeNestingOptions unturned(int iterations, int population) {
     plv::IterativeNestingOptions o;
     o.rotations = {0};
-    o.iterations = 1;
-    o.population = 2;
-    o.threads = 2;
+    o.iterations = iterations;
+    o.population = population;
+    o.threads = population;
+    return o;
+}
+
+// The search's result, with every iteration's best as the callback saw it.
+plv::NestingResult search_keeping_bests(const plv::IterativeNestingOptions& o,
+                                        std::vector<plv::NestingResult>& bests) {
+    return plv::nest_parts_iterative(plv::Sheet{}, two_squares(), o,
+                                     [&](const auto&, const auto& iteration_best, const auto&) {
+                                         bests.push_back(iteration_best);
+                                         return true;
+                                     })
+        .result;
+}
+
+TEST(SearchIterative, ALaterEqualCandidateDoesNotReplaceTheIterationBest) {
+    const plv::IterativeNestingOptions o = unturned(1, 2);
     // Candidate 1 picks the second of the tied places: (0, 105) after (105, 0).
+    const std::vector<plv::Part> parts = two_squares();
     const auto items = items_of(parts);
     const auto first = plv::detail::evaluate_candidate(0, plv::Sheet{}, items, o, 1, 1.0, 2);
     const auto second = plv::detail::evaluate_candidate(1, plv::Sheet{}, items, o, 1, 1.0, 2);
     ASSERT_TRUE(same_keys(first.result, second.result));
     ASSERT_NE(layout_key(first.result), layout_key(second.result));
 
-    std::string shown;
-    const auto run = plv::nest_parts_iterative(plv::Sheet{}, parts, o,
-                                               [&](const auto&, const auto& iteration_best, const auto&) {
-                                                   shown = layout_key(iteration_best);
-                                                   return true;
-                                               });
-    EXPECT_EQ(shown, layout_key(first.result));
-    EXPECT_EQ(layout_key(run.result), layout_key(first.result));
+    std::vector<plv::NestingResult> bests;
+    const plv::NestingResult result = search_keeping_bests(o, bests);
+    ASSERT_EQ(bests.size(), 1u);
+    EXPECT_EQ(layout_key(bests[0]), layout_key(first.result));
+    EXPECT_EQ(layout_key(result), layout_key(first.result));
 }
 
 TEST(SearchIterative, AnEqualIterationBestDoesNotReplaceTheBestSoFar) {
-    const std::vector<plv::Part> parts{rect_part("square", 100, 100, 2)};
-    plv::IterativeNestingOptions o;
-    o.rotations = {0};
-    o.iterations = 4;
-    o.population = 1;
-    o.threads = 1;
     std::vector<plv::NestingResult> bests;
-    const auto run = plv::nest_parts_iterative(plv::Sheet{}, parts, o,
-                                               [&](const auto&, const auto& iteration_best, const auto&) {
-                                                   bests.push_back(iteration_best);
-                                                   return true;
-                                               });
+    const plv::NestingResult result = search_keeping_bests(unturned(4, 1), bests);
     ASSERT_EQ(bests.size(), 4u);
     int ties = 0;
     for (std::size_t k = 1; k < bests.size(); ++k) {
         if (same_keys(bests[k], bests[0]) && layout_key(bests[k]) != layout_key(bests[0])) ++ties;
     }
     ASSERT_GT(ties, 0);
-    EXPECT_EQ(layout_key(run.result), layout_key(bests[0]));
+    EXPECT_EQ(layout_key(result), layout_key(bests[0]));
 }
 
 TEST(SearchIterative, ChecksComeFirst) {
