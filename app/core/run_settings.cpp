@@ -88,6 +88,51 @@ double clamped(double value, double low, double high) {
     return value;
 }
 
+// The names the panel shows beside the fields read with the plain
+// conversion, so that a bad value can be pointed out to the user.
+const char* field_label(int control_id) {
+    switch (control_id) {
+        case IDC_SHEET_WIDTH: return "Ancho chapa";
+        case IDC_SHEET_HEIGHT: return "Alto chapa";
+        case IDC_SPACING: return "Space between";
+        case IDC_CURVE_TOLERANCE: return "Curve tolerance";
+        case IDC_JOIN_TOLERANCE: return "Endpoint tol.";
+        case IDC_ROTATIONS: return "Part rotations";
+        case IDC_OPTIMIZATION_RATIO: return "Opt. ratio";
+        case IDC_MAX_ITERATIONS: return "Iterations";
+        case IDC_THREADS: return "CPU cores";
+        case IDC_POPULATION: return "GA population";
+        case IDC_MUTATION_PERCENT: return "Mutation %";
+        case IDC_SHUFFLE_PERCENT: return "Shuffle %";
+        case IDC_SHUFFLE_INTENSITY: return "Intensity %";
+        default: return "";
+    }
+}
+
+// The conversion's own error ("stod", "stoi") tells the user nothing: the
+// failure names the field and what was typed in it.
+[[noreturn]] void throw_bad_field(int control_id, const std::string& text) {
+    throw std::invalid_argument(std::string("Valor no valido en \"") + field_label(control_id) + "\": " + text);
+}
+
+double field_double(PanelSource& panel, int control_id) {
+    const std::string text = panel.text(control_id);
+    try {
+        return plain_double(text);
+    } catch (const std::logic_error&) {  // invalid_argument, out_of_range
+        throw_bad_field(control_id, text);
+    }
+}
+
+std::int32_t field_int(PanelSource& panel, int control_id) {
+    const std::string text = panel.text(control_id);
+    try {
+        return plain_int(text);
+    } catch (const std::logic_error&) {
+        throw_bad_field(control_id, text);
+    }
+}
+
 // A cost input: parse_number, or the field's current value when unreadable.
 void read_cost(PanelSource& panel, int id, double& field) {
     try {
@@ -106,27 +151,27 @@ RunSettings read_run_settings(PanelSource& panel, const std::vector<SelectedFile
     s.drawing = drawing;
     s.output_path = panel.text(IDC_OUTPUT_PATH);
     const double u = unit_factor(panel.checked(IDC_UNIT_INCHES));
-    s.sheet.width = plain_double(panel.text(IDC_SHEET_WIDTH)) * u;
-    s.sheet.height = plain_double(panel.text(IDC_SHEET_HEIGHT)) * u;
-    s.options.spacing = plain_double(panel.text(IDC_SPACING)) * u;
-    s.import_settings.curve_tolerance = plain_double(panel.text(IDC_CURVE_TOLERANCE)) * u;
-    s.import_settings.join_tolerance = plain_double(panel.text(IDC_JOIN_TOLERANCE)) * u;
-    s.options.rotations = rotation_angles(plain_int(panel.text(IDC_ROTATIONS)));
-    s.options.opt_ratio = clamped(plain_double(panel.text(IDC_OPTIMIZATION_RATIO)), 0.0, 1.0);
+    s.sheet.width = field_double(panel, IDC_SHEET_WIDTH) * u;
+    s.sheet.height = field_double(panel, IDC_SHEET_HEIGHT) * u;
+    s.options.spacing = field_double(panel, IDC_SPACING) * u;
+    s.import_settings.curve_tolerance = field_double(panel, IDC_CURVE_TOLERANCE) * u;
+    s.import_settings.join_tolerance = field_double(panel, IDC_JOIN_TOLERANCE) * u;
+    s.options.rotations = rotation_angles(field_int(panel, IDC_ROTATIONS));
+    s.options.opt_ratio = clamped(field_double(panel, IDC_OPTIMIZATION_RATIO), 0.0, 1.0);
     s.options.optimization = optimization_from_text(panel.combo_text(IDC_OPTIMIZATION_TYPE));
-    s.options.iterations = iterations_from(plain_int(panel.text(IDC_MAX_ITERATIONS)));
+    s.options.iterations = iterations_from(field_int(panel, IDC_MAX_ITERATIONS));
     s.input_scale = input_scale_from_text(panel.combo_text(IDC_INPUT_UNITS));
     read_cost(panel, IDC_PRICE_PER_KG, s.price_per_kg);
     read_cost(panel, IDC_DENSITY, s.density_kg_m3);
     read_cost(panel, IDC_THICKNESS, s.thickness_mm);
-    const std::int32_t threads = thread_count_from(plain_int(panel.text(IDC_THREADS)), hardware_threads);
+    const std::int32_t threads = thread_count_from(field_int(panel, IDC_THREADS), hardware_threads);
     s.load_threads = threads;
     s.options.threads = threads;
-    s.options.population = std::max<std::int32_t>(plain_int(panel.text(IDC_POPULATION)), 1);
-    s.options.mutation_percent = clamped(plain_double(panel.text(IDC_MUTATION_PERCENT)), 0.0, 100.0);
-    s.options.shuffle_percent = clamped(plain_double(panel.text(IDC_SHUFFLE_PERCENT)), 0.0, 100.0);
+    s.options.population = std::max<std::int32_t>(field_int(panel, IDC_POPULATION), 1);
+    s.options.mutation_percent = clamped(field_double(panel, IDC_MUTATION_PERCENT), 0.0, 100.0);
+    s.options.shuffle_percent = clamped(field_double(panel, IDC_SHUFFLE_PERCENT), 0.0, 100.0);
     s.options.shuffle_intensity_percent =
-        clamped(plain_double(panel.text(IDC_SHUFFLE_INTENSITY)), 0.0, 100.0);
+        clamped(field_double(panel, IDC_SHUFFLE_INTENSITY), 0.0, 100.0);
     s.solver = solver_from_text(panel.combo_text(IDC_SOLVER));
     s.options.solver = s.solver;
     s.merge_common_lines = panel.checked(IDC_MERGE_COMMON_LINES);
@@ -141,15 +186,15 @@ RunSettings read_run_settings(PanelSource& panel, const std::vector<SelectedFile
 SearchSettings read_search_settings(PanelSource& panel, unsigned hardware_threads) {
     SearchSettings s;
     const double u = unit_factor(panel.checked(IDC_UNIT_INCHES));
-    s.spacing = plain_double(panel.text(IDC_SPACING)) * u;
-    s.rotations = rotation_angles(plain_int(panel.text(IDC_ROTATIONS)));
-    s.opt_ratio = clamped(plain_double(panel.text(IDC_OPTIMIZATION_RATIO)), 0.0, 1.0);
+    s.spacing = field_double(panel, IDC_SPACING) * u;
+    s.rotations = rotation_angles(field_int(panel, IDC_ROTATIONS));
+    s.opt_ratio = clamped(field_double(panel, IDC_OPTIMIZATION_RATIO), 0.0, 1.0);
     s.optimization = optimization_from_text(panel.combo_text(IDC_OPTIMIZATION_TYPE));
-    s.threads = thread_count_from(plain_int(panel.text(IDC_THREADS)), hardware_threads);
-    s.population = std::max<std::int32_t>(plain_int(panel.text(IDC_POPULATION)), 1);
-    s.mutation_percent = clamped(plain_double(panel.text(IDC_MUTATION_PERCENT)), 0.0, 100.0);
-    s.shuffle_percent = clamped(plain_double(panel.text(IDC_SHUFFLE_PERCENT)), 0.0, 100.0);
-    s.shuffle_intensity_percent = clamped(plain_double(panel.text(IDC_SHUFFLE_INTENSITY)), 0.0, 100.0);
+    s.threads = thread_count_from(field_int(panel, IDC_THREADS), hardware_threads);
+    s.population = std::max<std::int32_t>(field_int(panel, IDC_POPULATION), 1);
+    s.mutation_percent = clamped(field_double(panel, IDC_MUTATION_PERCENT), 0.0, 100.0);
+    s.shuffle_percent = clamped(field_double(panel, IDC_SHUFFLE_PERCENT), 0.0, 100.0);
+    s.shuffle_intensity_percent = clamped(field_double(panel, IDC_SHUFFLE_INTENSITY), 0.0, 100.0);
     return s;
 }
 
@@ -168,10 +213,10 @@ void apply_search_settings(const SearchSettings& search, plv::IterativeNestingOp
 void read_loading_settings(PanelSource& panel, unsigned hardware_threads, RunSettings& settings) {
     // Read into locals first so that a failure leaves `settings` untouched.
     const double u = unit_factor(panel.checked(IDC_UNIT_INCHES));
-    double curve = plain_double(panel.text(IDC_CURVE_TOLERANCE)) * u;
-    double join = plain_double(panel.text(IDC_JOIN_TOLERANCE)) * u;
+    double curve = field_double(panel, IDC_CURVE_TOLERANCE) * u;
+    double join = field_double(panel, IDC_JOIN_TOLERANCE) * u;
     const double scale = input_scale_from_text(panel.combo_text(IDC_INPUT_UNITS));
-    const std::int32_t threads = thread_count_from(plain_int(panel.text(IDC_THREADS)), hardware_threads);
+    const std::int32_t threads = thread_count_from(field_int(panel, IDC_THREADS), hardware_threads);
     const bool rough = panel.checked(IDC_ROUGH_CURVES);
     if (rough) {
         curve *= 3.0;

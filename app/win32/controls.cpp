@@ -6,6 +6,7 @@
 #include "app/core/help_markers.hpp"
 #include "app/core/layout.hpp"
 #include "app/win32/app_windows.hpp"
+#include "app/win32/file_dialogs.hpp"
 
 #include <commctrl.h>
 
@@ -15,9 +16,14 @@ namespace {
 
 HWND create_child(HWND parent, DWORD ex_style, const char* window_class, const std::string& text,
                   DWORD style, int id) {
-    return CreateWindowExA(ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+    const HMENU menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
+    // Edits are made wide: one made with the ANSI call keeps its text in the
+    // ANSI code page, which cannot hold every path or typed character.
+    if (std::string(window_class) == "EDIT")
+        return CreateWindowExW(ex_style, L"EDIT", utf8_to_utf16(text).c_str(), style, 0, 0, 0, 0, parent,
+                               menu, instance, nullptr);
+    return CreateWindowExA(ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, parent, menu, instance,
                            nullptr);
 }
 
@@ -184,9 +190,12 @@ void layout_controls(HWND main_window) {
 void append_log(const std::string& text) {
     HWND log = control_handle(IDC_LOG);
     if (log == nullptr) return;
-    const int end = GetWindowTextLengthA(log);
-    SendMessageA(log, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    // The program holds its texts (paths above all) as UTF-8; the wide
+    // calls show them as picked or typed whatever the ANSI code page.
+    const std::wstring wide = utf8_to_utf16(text);
+    const int end = GetWindowTextLengthW(log);
+    SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 bool update_splitter_cursor(HWND main_window) {

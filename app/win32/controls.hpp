@@ -27,7 +27,7 @@ int CALLBACK font_found_proc(const LOGFONTA* font, const TEXTMETRICA* metrics, D
 // rectangles. Does not repaint; callers invalidate.
 void layout_controls(HWND main_window);
 
-// Appends text at the end of the log (callers end lines with "\r\n"). Safe
+// Appends UTF-8 text at the end of the log (callers end lines with "\r\n"). Safe
 // from worker threads: the messages are handled by the user-interface
 // thread.
 void append_log(const std::string& text);

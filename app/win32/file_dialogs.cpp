@@ -113,6 +113,10 @@ void set_control_text_utf8(HWND control, const std::string& text) {
     if (control != nullptr) SetWindowTextW(control, utf8_to_utf16(text).c_str());
 }
 
+int message_box_utf8(HWND owner, const std::string& text, const std::string& caption, UINT style) {
+    return MessageBoxW(owner, utf8_to_utf16(text).c_str(), utf8_to_utf16(caption).c_str(), style);
+}
+
 std::optional<std::string> pick_dxf_folder(HWND owner) {
     ComRef<IFileOpenDialog> dialog;
     if (!show_open_dialog(dialog, owner, FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM,

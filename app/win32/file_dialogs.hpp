@@ -22,6 +22,10 @@ std::wstring utf8_to_utf16(const std::string& text);
 std::string control_text_utf8(HWND control);
 void set_control_text_utf8(HWND control, const std::string& text);
 
+// A message box whose text and caption are UTF-8 (paths and typed values
+// may lie outside the ANSI code page).
+int message_box_utf8(HWND owner, const std::string& text, const std::string& caption, UINT style);
+
 // The folder picker ("Elegir carpeta con DXF"); empty when cancelled.
 std::optional<std::string> pick_dxf_folder(HWND owner);
 // The DXF file picker ("Elegir archivos DXF"), several files, in the

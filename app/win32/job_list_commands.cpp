@@ -119,6 +119,9 @@ std::vector<int> selected_rows() {
 }
 
 void add_files_to_job_list(HWND main_window, const std::vector<std::string>& paths) {
+    // A cancelled picker changes nothing: reloading the preview would drop
+    // the shown result and the saved solutions.
+    if (paths.empty()) return;
     JobListAdder adder = job_list_adder();
     for (const std::string& path : paths) adder.add(path, 1);
     if (!paths.empty()) move_output_path_beside(parent_folder_of(paths.front()));
@@ -127,18 +130,17 @@ void add_files_to_job_list(HWND main_window, const std::vector<std::string>& pat
 }
 
 void add_folder_to_job_list(HWND main_window, const std::optional<std::string>& folder) {
-    if (folder) {
-        try {
-            const std::vector<fs::path> files = plv::collect_dxf_files({plv::path_from_utf8(*folder)});
-            JobListAdder adder = job_list_adder();
-            for (const fs::path& file : files) adder.add(plv::path_to_utf8(file), 1);
-            move_output_path_beside(*folder);
-        } catch (...) {
-            // Whatever was added stays, and the rows must show it, or row
-            // indices would no longer match the entries.
-            refresh_file_list();
-            throw;
-        }
+    if (!folder) return;  // cancelled: nothing changes
+    try {
+        const std::vector<fs::path> files = plv::collect_dxf_files({plv::path_from_utf8(*folder)});
+        JobListAdder adder = job_list_adder();
+        for (const fs::path& file : files) adder.add(plv::path_to_utf8(file), 1);
+        move_output_path_beside(*folder);
+    } catch (...) {
+        // Whatever was added stays, and the rows must show it, or row
+        // indices would no longer match the entries.
+        refresh_file_list();
+        throw;
     }
     refresh_file_list();
     start_preview_load(main_window);

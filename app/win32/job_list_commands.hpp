@@ -23,10 +23,11 @@ std::vector<int> selected_rows();
 
 // The file command after its picker: adds each path with quantity 1, moves
 // the output path beside the first file while it holds the default text,
-// rebuilds the rows and starts a preview load.
+// rebuilds the rows and starts a preview load. No path (a cancelled picker)
+// changes nothing.
 void add_files_to_job_list(HWND main_window, const std::vector<std::string>& paths);
 
-// The folder command after its picker (nothing when cancelled): every DXF
+// The folder command after its picker (nothing at all when cancelled): every DXF
 // file under the folder with quantity 1, the output path beside it, the
 // rows and a preview load. Throws what the folder walk throws.
 void add_folder_to_job_list(HWND main_window, const std::optional<std::string>& folder);

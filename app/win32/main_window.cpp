@@ -263,7 +263,7 @@ void run_guarded(HWND window, WindowAction action, const char* caption) {
     try {
         action(window);
     } catch (const std::exception& e) {
-        MessageBoxA(window, e.what(), caption, MB_ICONERROR);
+        message_box_utf8(window, e.what(), caption, MB_ICONERROR);
     }
 }
 

@@ -11,9 +11,11 @@
 #include "app/core/workers.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/controls.hpp"
+#include "app/win32/file_dialogs.hpp"
 #include "app/win32/run_panel.hpp"
 #include "dxf/paths.hpp"
 
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -26,7 +28,7 @@ namespace app {
 namespace {
 
 void show_error_box(HWND owner, const std::string& text, const char* caption) {
-    MessageBoxA(owner, text.c_str(), caption, MB_ICONERROR);
+    message_box_utf8(owner, text, caption, MB_ICONERROR);
 }
 
 void set_button(int id, bool enabled, const char* caption) {
@@ -71,6 +73,9 @@ void run_nesting(HWND main_window) {
     // The parts made here only tell whether there is anything to nest.
     if (settings.files.empty() && editor_entities_to_parts(settings.drawing).empty())
         throw std::runtime_error("Agrega una carpeta, archivos DXF o dibuja una pieza cerrada primero.");
+    // Every conversion that can fail happens before anything changes, so a
+    // failed start leaves the log, the flags, the buttons and the state alone.
+    std::filesystem::path output_path = plv::path_from_utf8(settings.output_path);
 
     if (HWND log = control_handle(IDC_LOG)) SetWindowTextA(log, "");
     state.stop_requested.store(false);
@@ -83,7 +88,7 @@ void run_nesting(HWND main_window) {
         state.saved_solutions.clear();
         state.selected_solution = -1;
         state.live_stats = LiveStats{};
-        state.last_output_path = plv::path_from_utf8(settings.output_path);
+        state.last_output_path = std::move(output_path);
         state.has_result = false;
         EditorState& editor = editor_state();
         editor.zoom = 1.0;

@@ -2,19 +2,16 @@
 
 #include "app/core/gui_state.hpp"
 #include "app/win32/app_windows.hpp"
+#include "app/win32/file_dialogs.hpp"
 
 #include <algorithm>
 
 namespace app {
 
 std::string get_control_text(HWND control) {
-    if (control == nullptr) return {};
-    const int n = GetWindowTextLengthA(control);
-    if (n <= 0) return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return text;
+    // Wide, so that a path outside the ANSI code page (the output path moved
+    // beside a picked file) comes back as the UTF-8 the program holds.
+    return control_text_utf8(control);
 }
 
 std::string get_combo_text(HWND combo) {

@@ -14,7 +14,7 @@
 
 namespace app {
 
-// The whole window text of a control; "" when empty or missing.
+// The whole window text of a control as UTF-8; "" when empty or missing.
 std::string get_control_text(HWND control);
 // The text of the selected item of a drop-down combo box; "" with none.
 std::string get_combo_text(HWND combo);

@@ -1,0 +1,270 @@
+// The main window driven as a user drives it, with every handler of the
+// program installed: paths outside the ANSI code page through run start,
+// save and the log, pickers answered with nothing, a dimension clicked while
+// a settings field has the keyboard, and drawing over later sheets saved.
+// Modal boxes and the save dialog are replaced by recorders.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/core/control_ids.hpp"
+#include "app/core/editor_model.hpp"
+#include "app/core/gui_state.hpp"
+#include "app/core/workers.hpp"
+#include "app/win32/app_windows.hpp"
+#include "app/win32/controls.hpp"
+#include "app/win32/file_dialogs.hpp"
+#include "app/win32/frame_hooks.hpp"
+#include "app/win32/job_list_commands.hpp"
+#include "app/win32/main_window.hpp"
+#include "app/win32/run_control.hpp"
+#include "app/win32/run_panel.hpp"
+#include "dxf/paths.hpp"
+
+#include "tests/app_win32/window_test_support.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using window_test::count_of;
+
+struct BoxCall {
+    std::string text;
+    std::string caption;
+};
+std::vector<BoxCall> g_boxes;
+void record_box(HWND, const std::string& text, const char* caption) { g_boxes.push_back({text, caption}); }
+
+std::string g_save_answer;
+std::string fake_save_dialog(HWND, const std::string&) { return g_save_answer; }
+
+fs::path fixture(const char* name) { return fs::path(PLV_TEST_DATA_DIR) / name; }
+
+const char kJose[] = "Jos\xc3\xa9";      // José, UTF-8
+const char kDiseno[] = "Dise\xc3\xb1o";  // Diseño, UTF-8
+
+plv::Placement square_on_sheet(int sheet) {
+    plv::Placement p;
+    p.part_name = "square";
+    p.sheet_index = sheet;
+    p.shape.outer = {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}};
+    return p;
+}
+
+class UserSession : public window_test::MainWindowTest {
+protected:
+    void SetUp() override {
+        reset_shared_state();
+        app::frame_hooks() = app::FrameHooks{};
+        app::install_part_handlers(app::frame_hooks());
+        app::frame_hooks().choose_dxf_save_path = fake_save_dialog;
+        app::run_error_box() = record_box;
+        g_boxes.clear();
+        g_save_answer.clear();
+
+        folder_ = fs::temp_directory_path() /
+                  ("plv_user_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        ASSERT_NE(create_main_window(), nullptr);
+        pump();
+    }
+
+    void TearDown() override {
+        if (app::gui_state().running.load()) {
+            app::gui_state().stop_requested = true;
+            wait_until([] { return !app::gui_state().running.load(); });
+        }
+        wait_until([] { return app::worker_tracker().live(app::WorkerKind::preview) == 0; }, 20s);
+        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+        pump();
+        app::frame_hooks() = app::FrameHooks{};
+        reset_shared_state();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+
+    static void reset_shared_state() {
+        app::GuiState& state = app::gui_state();
+        state.selected_files.clear();
+        state.panel = app::PanelState{};
+        state.running = false;
+        state.stop_requested = false;
+        state.pause_requested = false;
+        {
+            std::lock_guard<std::mutex> lock(state.state_mutex);
+            state.has_result = false;
+            state.shown_result = plv::NestingResult{};
+            state.preview_layout = plv::NestingResult{};
+            state.preview_ready = false;
+            state.preview_loading = false;
+            state.preview_message.clear();
+            state.iteration_history.clear();
+            state.saved_solutions.clear();
+            state.selected_solution = -1;
+            state.run_message.clear();
+            state.last_output_path.clear();
+        }
+        app::editor_state() = app::EditorState{};
+    }
+
+    // Pumps messages until `done` holds; false when the time ran out.
+    static bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            pump();
+            std::this_thread::sleep_for(2ms);
+        }
+        pump();
+        return true;
+    }
+
+    // Control texts as the user sees them, as UTF-8.
+    std::string text(int id) const { return app::control_text_utf8(control(id)); }
+    void set_text(int id, const std::string& utf8) { app::set_control_text_utf8(control(id), utf8); }
+    std::string log() const { return text(app::IDC_LOG); }
+    bool enabled(int id) const { return IsWindowEnabled(control(id)) != 0; }
+    void command(int id) { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+    void expect_idle_buttons() {
+        EXPECT_TRUE(enabled(app::IDC_RUN));
+        EXPECT_EQ(text(app::IDC_RUN), "Ejecutar nesting");
+        EXPECT_FALSE(enabled(app::IDC_PAUSE));
+        EXPECT_EQ(text(app::IDC_PAUSE), "Pausar");
+        EXPECT_FALSE(app::gui_state().running.load());
+        EXPECT_FALSE(app::gui_state().stop_requested.load());
+        EXPECT_FALSE(app::gui_state().pause_requested.load());
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(UserSession, RunStartsWithAnOutputPathOutsideTheAnsiCodePage) {
+    app::gui_state().selected_files = {{plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf")), 2}};
+    const std::string output = std::string("C:\\piezas\\") + kJose + "\\nesting_result_cpp.dxf";
+    set_text(app::IDC_OUTPUT_PATH, output);
+    set_text(app::IDC_MAX_ITERATIONS, "2");
+    set_text(app::IDC_POPULATION, "1");
+    set_text(app::IDC_THREADS, "2");
+    set_text(app::IDC_LOG, "kept");
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::gui_state().last_output_path = "D:\\before.dxf";
+        app::gui_state().saved_solutions.resize(1);
+    }
+    app::editor_state().zoom = 3.0;
+
+    // A bad field with that path: the start fails before anything changes.
+    set_text(app::IDC_POPULATION, "cuatro");
+    try {
+        app::run_nesting(window_);
+        FAIL() << "started";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Valor no valido en \"GA population\": cuatro");
+    }
+    EXPECT_EQ(log(), "kept");
+    expect_idle_buttons();
+    EXPECT_EQ(app::worker_tracker().live(app::WorkerKind::run), 0);
+    EXPECT_EQ(app::editor_state().zoom, 3.0);
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        EXPECT_EQ(app::gui_state().last_output_path, fs::path("D:\\before.dxf"));
+        EXPECT_EQ(app::gui_state().saved_solutions.size(), 1u);
+    }
+
+    // Mended, the run starts, ends, and starts again.
+    set_text(app::IDC_POPULATION, "1");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_NO_THROW(app::run_nesting(window_));
+        EXPECT_TRUE(app::gui_state().running.load());
+        EXPECT_EQ(text(app::IDC_RUN), "Detener solver");
+        ASSERT_TRUE(wait_until([] { return !app::gui_state().running.load(); }));
+        EXPECT_EQ(count_of(log(), "Listo.\r\n"), 1) << log();
+        expect_idle_buttons();
+        EXPECT_TRUE(g_boxes.empty());
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        EXPECT_EQ(app::gui_state().last_output_path, plv::path_from_utf8(output));
+    }
+}
+
+TEST_F(UserSession, CancelledPickersLeaveAFinishedRunAlone) {
+    const std::string job = plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf"));
+    app::gui_state().selected_files = {{job, 1}};
+    app::refresh_file_list();
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::GuiState& state = app::gui_state();
+        state.has_result = true;
+        state.shown_result.sheet = {3000, 1500};
+        state.shown_result.placements = {square_on_sheet(0)};
+        state.saved_solutions.resize(2);
+        state.saved_solutions[0].layout = state.shown_result;
+        state.iteration_history.resize(3);
+    }
+    const std::string output_before = text(app::IDC_OUTPUT_PATH);
+    const std::int32_t generation = app::gui_state().preview_generation.load();
+
+    // What the pickers hand on when the user cancels them.
+    app::add_files_to_job_list(window_, {});
+    app::add_folder_to_job_list(window_, std::nullopt);
+
+    EXPECT_EQ(app::gui_state().preview_generation.load(), generation);
+    EXPECT_EQ(app::worker_tracker().live(app::WorkerKind::preview), 0);
+    EXPECT_EQ(text(app::IDC_OUTPUT_PATH), output_before);
+    EXPECT_EQ(SendMessageA(control(app::IDC_PARTS_LIST), LVM_GETITEMCOUNT, 0, 0), 1);
+    bool kept = false;
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        const app::GuiState& state = app::gui_state();
+        kept = state.has_result;
+        EXPECT_EQ(state.shown_result.placements.size(), 1u);
+        EXPECT_EQ(state.saved_solutions.size(), 2u);
+        EXPECT_EQ(state.iteration_history.size(), 3u);
+    }
+    // Without it "Guardar" would open its information box and wait.
+    ASSERT_TRUE(kept);
+
+    // "Guardar" still has the result to save.
+    g_save_answer = plv::path_to_utf8(folder_ / "after_cancel.dxf");
+    command(app::IDC_SAVE);
+    EXPECT_TRUE(fs::exists(folder_ / "after_cancel.dxf"));
+}
+
+TEST_F(UserSession, LogShowsPathsAsPicked) {
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::gui_state().preview_ready = true;
+        app::gui_state().preview_layout.sheet = {500, 500};
+        app::gui_state().preview_layout.placements = {square_on_sheet(0)};
+    }
+    g_save_answer = plv::path_to_utf8(folder_) + "\\" + kDiseno + "\\pieza.dxf";
+    const fs::path target = plv::path_from_utf8(g_save_answer);
+    command(app::IDC_SAVE);
+    ASSERT_TRUE(fs::exists(target));
+    EXPECT_EQ(count_of(log(), "DXF guardado: " + g_save_answer + "\r\n"), 1) << log();
+
+    // A line from the run thread's side of the program too.
+    const std::string missing = std::string("C:\\piezas\\") + kJose + "\\falta.dxf";
+    app::append_log("DXF input not found: " + missing + "\r\n");
+    EXPECT_NE(log().find("DXF input not found: C:\\piezas\\Jos\xc3\xa9\\falta.dxf\r\n"), std::string::npos);
+}
+
+}  // namespace
