@@ -272,10 +272,7 @@ public:
         for (const Classified& c : items) {
             if (!c.box_finite) continue;
             ++finite;
-            all.min_x = std::min(all.min_x, c.box.min_x);
-            all.min_y = std::min(all.min_y, c.box.min_y);
-            all.max_x = std::max(all.max_x, c.box.max_x);
-            all.max_y = std::max(all.max_y, c.box.max_y);
+            all = geom::box_union(all, c.box);
         }
         if (finite == 0) return;
         origin_x_ = all.min_x;

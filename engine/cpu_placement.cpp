@@ -11,13 +11,6 @@ namespace plv {
 
 namespace {
 
-void widen(BoundingBox& box, const BoundingBox& other) {
-    if (other.min_x < box.min_x) box.min_x = other.min_x;
-    if (other.min_y < box.min_y) box.min_y = other.min_y;
-    if (other.max_x > box.max_x) box.max_x = other.max_x;
-    if (other.max_y > box.max_y) box.max_y = other.max_y;
-}
-
 // primary and secondary from the union box measures.
 void blend_keys(double area, double height, double width, const IterativeNestingOptions& options,
                 double& primary, double& secondary) {
@@ -54,15 +47,6 @@ bool ranked_before(const detail::RankedPosition& a, const detail::RankedPosition
     }
     if (a.angle != b.angle) return a.angle < b.angle;
     return a.index < b.index;
-}
-
-BoundingBox moved_box(const BoundingBox& box, double dx, double dy) {
-    BoundingBox b;
-    b.min_x = box.min_x + dx;
-    b.min_y = box.min_y + dy;
-    b.max_x = box.max_x + dx;
-    b.max_y = box.max_y + dy;
-    return b;
 }
 
 }  // namespace
@@ -179,7 +163,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         };
         for (std::size_t i = 0; i < ws.positions.size(); ++i) {
             const Point p = ws.positions[i];
-            const BoundingBox b = moved_box(r.box, p.x, p.y);
+            const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
             if (!box_inside_sheet(b, sheet)) continue;
             if (probe && cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
                 continue;
@@ -196,8 +180,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                 add_inner(e, i);
                 continue;
             }
-            BoundingBox u = b;
-            if (has_box) widen(u, sheet_box);
+            const BoundingBox u = has_box ? geom::box_union(b, sheet_box) : b;
             const double w = u.width();
             const double h = u.height();
             e.keys[2] = w * h;
@@ -224,8 +207,8 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
 
     const auto is_free = [&](const RankedPosition& e) {
         const RotatedShape& r = *shapes[e.angle];
-        return position_free(r.geo, r.shape, e.px, e.py, moved_box(r.box, e.px, e.py), placed,
-                             state, spacing);
+        return position_free(r.geo, r.shape, e.px, e.py, geom::translate_box(r.box, e.px, e.py),
+                             placed, state, spacing);
     };
     std::vector<RankedPosition>& accepted = ws.accepted;
     accepted.clear();
@@ -327,11 +310,10 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             if (extras) sort_positions(ws.positions);
             for (std::size_t i = 0; i < ws.positions.size(); ++i) {
                 const Point p = ws.positions[i];
-                const BoundingBox b = moved_box(r.box, p.x, p.y);
+                const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
                 if (!box_inside_sheet(b, sheet)) continue;
                 if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
-                BoundingBox u = b;
-                if (has_box) widen(u, sheet_box);
+                const BoundingBox u = has_box ? geom::box_union(b, sheet_box) : b;
                 RankedPosition e;
                 const double w = u.width();
                 const double h = u.height();

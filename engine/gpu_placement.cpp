@@ -72,10 +72,7 @@ bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
         existing_bounds.insert(existing_bounds.end(),
                                {static_cast<float>(b.min_x), static_cast<float>(b.min_y),
                                 static_cast<float>(b.max_x), static_cast<float>(b.max_y)});
-        global.min_x = std::min(global.min_x, b.min_x);
-        global.min_y = std::min(global.min_y, b.min_y);
-        global.max_x = std::max(global.max_x, b.max_x);
-        global.max_y = std::max(global.max_y, b.max_y);
+        global = geom::box_union(global, b);
     }
     const float global_bounds[4] = {static_cast<float>(global.min_x), static_cast<float>(global.min_y),
                                     static_cast<float>(global.max_x), static_cast<float>(global.max_y)};

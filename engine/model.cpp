@@ -85,17 +85,6 @@ double NestingResult::waste_area() const {
     return sheet.width * sheet.height * sheets_used() - placed_area();
 }
 
-namespace {
-
-void widen(BoundingBox& box, const BoundingBox& other) {
-    if (other.min_x < box.min_x) box.min_x = other.min_x;
-    if (other.min_y < box.min_y) box.min_y = other.min_y;
-    if (other.max_x > box.max_x) box.max_x = other.max_x;
-    if (other.max_y > box.max_y) box.max_y = other.max_y;
-}
-
-}  // namespace
-
 double NestingResult::occupied_area() const {
     const std::int32_t used = sheets_used();
     if (used == 0) return 0.0;
@@ -107,7 +96,7 @@ double NestingResult::occupied_area() const {
         for (const Placement& p : placements) {
             if (p.sheet_index < 0) continue;
             const auto i = static_cast<std::size_t>(p.sheet_index);
-            widen(boxes[i], placement_bounds(p));
+            boxes[i] = geom::box_union(boxes[i], placement_bounds(p));
             filled[i] = 1;
         }
         double sum = 0.0;
@@ -119,7 +108,8 @@ double NestingResult::occupied_area() const {
     std::map<std::int32_t, BoundingBox> boxes;
     for (const Placement& p : placements) {
         if (p.sheet_index < 0) continue;
-        widen(boxes[p.sheet_index], placement_bounds(p));
+        BoundingBox& box = boxes[p.sheet_index];
+        box = geom::box_union(box, placement_bounds(p));
     }
     double sum = 0.0;
     for (const auto& [index, box] : boxes) sum += box.width() * box.height();

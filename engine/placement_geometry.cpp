@@ -124,7 +124,6 @@ void build_bands(RingGeometry& r) {
     r.edge_first_band = lo;
 }
 
-// in_closed_ring of the geometry library on the ring moved by (ox, oy).
 // One edge of the point test: 1 on the edge, -1 a counted crossing, else 0.
 inline int ring_edge(double px, double py, double xi, double yi, double xj, double yj) {
     const double cross = (py - yi) * (xj - xi) - (px - xi) * (yj - yi);
@@ -137,6 +136,9 @@ inline int ring_edge(double px, double py, double xi, double yi, double xj, doub
     return 0;
 }
 
+// in_closed_ring of the geometry library (geometry/predicates.cpp) on the ring
+// moved by (ox, oy), kept here for its edge bands;
+// PlacementDifferential.PairRuleEqualsTheGeometryLibrary holds the two equal.
 template <bool Moved>
 bool in_ring(double px, double py, const RingGeometry& r, double ox, double oy) {
     if (r.stored == 0) return false;
@@ -432,11 +434,7 @@ ShapeGeometry build_shape_geometry(const Polygon& shape) {
         }
         crossing_range(r);
         build_bands(r);
-        BoundingBox& all = g.all_rings_box;
-        if (r.box.min_x < all.min_x) all.min_x = r.box.min_x;
-        if (r.box.min_y < all.min_y) all.min_y = r.box.min_y;
-        if (r.box.max_x > all.max_x) all.max_x = r.box.max_x;
-        if (r.box.max_y > all.max_y) all.max_y = r.box.max_y;
+        g.all_rings_box = geom::box_union(g.all_rings_box, r.box);
         g.rings.push_back(std::move(r));
     };
     add(shape.outer);

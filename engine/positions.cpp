@@ -19,13 +19,6 @@ constexpr double kTol = kEngineTolerance;
 constexpr std::size_t kGridLimit = 2000;
 constexpr std::size_t kListLimit = 5000;
 
-void widen(BoundingBox& box, const BoundingBox& other) {
-    if (other.min_x < box.min_x) box.min_x = other.min_x;
-    if (other.min_y < box.min_y) box.min_y = other.min_y;
-    if (other.max_x > box.max_x) box.max_x = other.max_x;
-    if (other.max_y > box.max_y) box.max_y = other.max_y;
-}
-
 void merge_and_thin(std::vector<double>& v) {
     merge_sort(v, std::less<double>());
     std::size_t kept = 0;
@@ -147,7 +140,7 @@ SheetState::SheetState(const std::vector<Placement>& placed) {
 void SheetState::add(const Placement& placement) {
     boxes_.push_back(placement_bounds(placement));
     shapes_.emplace_back();
-    widen(sheet_box_, boxes_.back());
+    sheet_box_ = geom::box_union(sheet_box_, boxes_.back());
 }
 
 const PlacedShape& SheetState::shape(std::size_t i, const std::vector<Placement>& placed) const {

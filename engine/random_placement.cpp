@@ -41,11 +41,7 @@ bool place_random(const Sheet& sheet, const NestingItem& item,
         if (fx < -kEngineTolerance || fy < -kEngineTolerance) continue;
         const double x = uniform_real(g, 0.0, std::max(fx, 0.0));
         const double y = uniform_real(g, 0.0, std::max(fy, 0.0));
-        BoundingBox b;
-        b.min_x = r.box.min_x + x;
-        b.min_y = r.box.min_y + y;
-        b.max_x = r.box.max_x + x;
-        b.max_y = r.box.max_y + y;
+        const BoundingBox b = geom::translate_box(r.box, x, y);
         if (!box_inside_sheet(b, sheet)) continue;
         if (!position_free(r.geo, r.shape, x, y, b, placed, state, options.spacing)) continue;
         out.part_name = part.name;

@@ -117,11 +117,7 @@ void compact(NestingResult& result, double spacing) {
                 const double d = t - from;
                 const double dx = vertical ? 0.0 : d;
                 const double dy = vertical ? d : 0.0;
-                BoundingBox moved;
-                moved.min_x = box.min_x + dx;
-                moved.min_y = box.min_y + dy;
-                moved.max_x = box.max_x + dx;
-                moved.max_y = box.max_y + dy;
+                const BoundingBox moved = geom::translate_box(box, dx, dy);
                 if (!box_inside_sheet(moved, result.sheet) || !is_free(h, dx, dy, moved)) continue;
                 ps[h].shape = geom::translate_polygon(ps[h].shape, dx, dy);
                 if (vertical) {

@@ -36,6 +36,23 @@ struct BoundingBox {
     }
 };
 
+// The smallest box holding both, made with plain comparisons from `box`: the
+// default (empty) box starts a union, and a NaN side of `other` is passed
+// over.
+inline BoundingBox box_union(const BoundingBox& box, const BoundingBox& other) {
+    BoundingBox u = box;
+    if (other.min_x < u.min_x) u.min_x = other.min_x;
+    if (other.min_y < u.min_y) u.min_y = other.min_y;
+    if (other.max_x > u.max_x) u.max_x = other.max_x;
+    if (other.max_y > u.max_y) u.max_y = other.max_y;
+    return u;
+}
+
+// The box moved by (dx, dy).
+inline BoundingBox translate_box(const BoundingBox& box, double dx, double dy) {
+    return BoundingBox{box.min_x + dx, box.min_y + dy, box.max_x + dx, box.max_y + dy};
+}
+
 struct Polygon {
     Ring outer;
     std::vector<Ring> holes;

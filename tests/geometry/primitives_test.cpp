@@ -86,6 +86,35 @@ TEST(BoundingBox, OverlapsIsStrictWithMarginAddedOnce) {
     }
 }
 
+TEST(BoundingBox, UnionStartsFromTheEmptyBoxAndPassesOverNaN) {
+    const BoundingBox empty;
+    const struct {
+        const char* name;
+        BoundingBox box, other, expected;
+    } cases[] = {
+        {"empty and a box", empty, box(1, 2, 3, 4), box(1, 2, 3, 4)},
+        {"a box and empty", box(1, 2, 3, 4), empty, box(1, 2, 3, 4)},
+        {"apart", box(0, 0, 1, 1), box(5, -2, 6, 0.5), box(0, -2, 6, 1)},
+        {"inside", box(0, 0, 10, 10), box(2, 2, 3, 3), box(0, 0, 10, 10)},
+        {"NaN sides of the other", box(0, 0, 1, 1), box(kNaN, -1, kNaN, 2), box(0, -1, 1, 2)},
+    };
+    for (const auto& c : cases) {
+        const BoundingBox u = geom::box_union(c.box, c.other);
+        EXPECT_EQ(u.min_x, c.expected.min_x) << c.name;
+        EXPECT_EQ(u.min_y, c.expected.min_y) << c.name;
+        EXPECT_EQ(u.max_x, c.expected.max_x) << c.name;
+        EXPECT_EQ(u.max_y, c.expected.max_y) << c.name;
+    }
+}
+
+TEST(BoundingBox, TranslateMovesEverySide) {
+    const BoundingBox moved = geom::translate_box(box(1, 2, 3, 5), 10, -20);
+    EXPECT_EQ(moved.min_x, 11);
+    EXPECT_EQ(moved.min_y, -18);
+    EXPECT_EQ(moved.max_x, 13);
+    EXPECT_EQ(moved.max_y, -15);
+}
+
 TEST(Bounds, SkipNaNCoordinates) {
     // A NaN first point would poison a std::min-style fold.
     const Ring ring = {{kNaN, 5}, {1, kNaN}, {3, 2}};
