@@ -202,7 +202,6 @@ void emit_grid(const Part& part, const ArrayPattern& pattern, std::int32_t first
                SheetList&& sheet_list) {
     const std::int32_t quantity = part.quantity;
     if (quantity <= 0 || pattern.count <= 0) return;
-    const double net_area = part_net_area(part);
     std::int32_t c = 0;
     for (std::int32_t s = 0; c < quantity; ++s) {
         std::vector<Placement>& list = sheet_list(s, std::min(pattern.count, quantity - c));
@@ -213,17 +212,8 @@ void emit_grid(const Part& part, const ArrayPattern& pattern, std::int32_t first
             for (std::int32_t j = 0; j < cols && c < quantity; ++j) {
                 const double x = j * pattern.pitch_x + offset;
                 const double y = pattern.pitch_y * i;
-                Placement p;
-                p.part_name = part.name;
-                p.source = part.source;
-                p.shape = geom::translate_polygon(pattern.shape, x, y);
-                p.sheet_index = first_sheet + s;
-                p.copy_number = c + 1;
-                p.x = x;
-                p.y = y;
-                p.angle = pattern.angle;
-                p.net_area = net_area;
-                list.push_back(std::move(p));
+                list.push_back(
+                    make_placement(part, pattern.shape, first_sheet + s, c + 1, x, y, pattern.angle));
                 ++c;
             }
         }

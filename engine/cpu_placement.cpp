@@ -340,15 +340,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         pick_index(options.top_k, accepted.size(), options.position_seed, sheet_index, placed.size());
     const RankedPosition& e = accepted[pick];
     const RotatedShape& r = *shapes[e.angle];
-    out.part_name = part.name;
-    out.source = part.source;
-    out.shape = geom::translate_polygon(r.shape, e.px, e.py);
-    out.sheet_index = sheet_index;
-    out.copy_number = item.copy_number;
-    out.x = e.px;
-    out.y = e.py;
-    out.angle = r.angle;
-    out.net_area = part_net_area(part);
+    out = make_placement(part, r.shape, sheet_index, item.copy_number, e.px, e.py, r.angle);
     return true;
 }
 

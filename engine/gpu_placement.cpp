@@ -141,18 +141,12 @@ bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
     const auto exact_place = [&](std::size_t k, Placement& placement) {
         const std::size_t i = answer_of[k];
         const std::size_t slot = static_cast<std::size_t>(position_slots[i]);
-        Polygon moved = geom::translate_polygon(rotated_slots[slot], answers[i].x, answers[i].y);
+        const Polygon moved =
+            geom::translate_polygon(rotated_slots[slot], answers[i].x, answers[i].y);
         if (!box_inside_sheet(geom::polygon_bounds(moved), sheet)) return false;
         if (!is_position_free(moved, placed, options.spacing)) return false;
-        placement.part_name = item.part->name;
-        placement.source = item.part->source;
-        placement.shape = std::move(moved);
-        placement.sheet_index = sheet_index;
-        placement.copy_number = item.copy_number;
-        placement.x = answers[i].x;
-        placement.y = answers[i].y;
-        placement.angle = angles[slot];
-        placement.net_area = part_net_area(*item.part);
+        placement = make_placement(*item.part, rotated_slots[slot], sheet_index, item.copy_number,
+                                   answers[i].x, answers[i].y, angles[slot]);
         return true;
     };
 

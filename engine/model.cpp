@@ -55,6 +55,21 @@ BoundingBox placement_bounds(const Placement& placement) {
 
 double part_net_area(const Part& part) { return part.shape.net_area(); }
 
+Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
+                         std::int32_t copy_number, double x, double y, double angle) {
+    Placement p;
+    p.part_name = part.name;
+    p.source = part.source;
+    p.shape = geom::translate_polygon(shape, x, y);
+    p.sheet_index = sheet_index;
+    p.copy_number = copy_number;
+    p.x = x;
+    p.y = y;
+    p.angle = angle;
+    p.net_area = part_net_area(part);
+    return p;
+}
+
 std::int32_t NestingResult::sheets_used() const {
     // Wider arithmetic so the largest index cannot overflow.
     std::int64_t used = 0;

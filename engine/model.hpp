@@ -135,5 +135,10 @@ std::vector<NestingItem> expand_items(const std::vector<Part>& parts);
 BoundingBox part_bounds(const Part& part);
 BoundingBox placement_bounds(const Placement& placement);
 double part_net_area(const Part& part);
+// The record of a copy of part placed at (x, y): shape is the part's shape as
+// placed at the origin (rotated by angle and normalised); the record holds it
+// moved by (x, y).
+Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
+                         std::int32_t copy_number, double x, double y, double angle);
 
 }  // namespace plv

@@ -44,15 +44,7 @@ bool place_random(const Sheet& sheet, const NestingItem& item,
         const BoundingBox b = geom::translate_box(r.box, x, y);
         if (!box_inside_sheet(b, sheet)) continue;
         if (!position_free(r.geo, r.shape, x, y, b, placed, state, options.spacing)) continue;
-        out.part_name = part.name;
-        out.source = part.source;
-        out.shape = geom::translate_polygon(r.shape, x, y);
-        out.sheet_index = sheet_index;
-        out.copy_number = item.copy_number;
-        out.x = x;
-        out.y = y;
-        out.angle = r.angle;
-        out.net_area = part_net_area(part);
+        out = make_placement(part, r.shape, sheet_index, item.copy_number, x, y, r.angle);
         return true;
     }
     return false;

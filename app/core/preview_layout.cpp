@@ -46,17 +46,7 @@ plv::NestingResult layout_preview(const std::vector<plv::Part>& parts) {
             x = gap;
             row_height = 0.0;
         }
-        plv::Placement placement;
-        placement.part_name = part.name;
-        placement.source = part.source;
-        placement.shape = geom::translate_polygon(shape, x, y);
-        placement.sheet_index = 0;
-        placement.copy_number = count + 1;
-        placement.x = x;
-        placement.y = y;
-        placement.angle = 0.0;
-        placement.net_area = plv::part_net_area(part);
-        layout.placements.push_back(std::move(placement));
+        layout.placements.push_back(plv::make_placement(part, shape, 0, count + 1, x, y, 0.0));
         x = x + w + gap;
         row_height = std::max(row_height, h);
         right = std::max(right, x);
