@@ -32,12 +32,16 @@ struct RotatedShape {
     Polygon shape;  // rotate_polygon of the part's shape
     ShapeGeometry geo;
     BoundingBox box;  // polygon_bounds
-    std::vector<Point> s12;  // samples without repeats
-    std::vector<Point> s6;
+    // Points along the outer ring (repeats dropped): 12 to meet placed
+    // outlines, 6 to meet the samples of placed holes.
+    std::vector<Point> outline_samples;
+    std::vector<Point> outline_samples_for_holes;
     std::vector<Point> probes;  // outline_probes of the outer ring
 };
 
 RotatedShape make_rotated_shape(const Polygon& part_shape, double angle);
+// Fills the two sample lists from shape.outer.
+void sample_outline(RotatedShape& shape);
 
 class RotationCache {
 public:
@@ -51,8 +55,8 @@ private:
 // geometry and the samples that offer positions around it.
 struct PlacedShape {
     ShapeGeometry geo;
-    std::vector<Point> p12;  // samples without repeats
-    std::vector<std::vector<Point>> h8;  // per hole, likewise
+    std::vector<Point> outline_samples;  // 12 along the outer ring, repeats dropped
+    std::vector<std::vector<Point>> hole_samples;  // 8 per hole, likewise
     std::vector<BoundingBox> hole_boxes;
 };
 

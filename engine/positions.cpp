@@ -96,16 +96,20 @@ void drop_repeats(std::vector<Point>& points) {
     points.resize(kept);
 }
 
+void sample_outline(RotatedShape& shape) {
+    sample_ring(shape.shape.outer, 12, shape.outline_samples);
+    sample_ring(shape.shape.outer, 6, shape.outline_samples_for_holes);
+    drop_repeats(shape.outline_samples);
+    drop_repeats(shape.outline_samples_for_holes);
+}
+
 RotatedShape make_rotated_shape(const Polygon& part_shape, double angle) {
     RotatedShape r;
     r.angle = angle;
     r.shape = geom::rotate_polygon(part_shape, angle);
     r.geo = build_shape_geometry(r.shape);
     r.box = geom::polygon_bounds(r.shape);
-    sample_ring(r.shape.outer, 12, r.s12);
-    sample_ring(r.shape.outer, 6, r.s6);
-    drop_repeats(r.s12);
-    drop_repeats(r.s6);
+    sample_outline(r);
     r.probes = outline_probes(r.shape.outer, 16);
     return r;
 }
@@ -119,13 +123,13 @@ const RotatedShape& RotationCache::get(const Part& part, double angle) {
 PlacedShape make_placed_shape(const Placement& placement) {
     PlacedShape s;
     s.geo = build_shape_geometry(placement.shape);
-    sample_ring(placement.shape.outer, 12, s.p12);
-    drop_repeats(s.p12);
-    s.h8.resize(placement.shape.holes.size());
+    sample_ring(placement.shape.outer, 12, s.outline_samples);
+    drop_repeats(s.outline_samples);
+    s.hole_samples.resize(placement.shape.holes.size());
     s.hole_boxes.reserve(placement.shape.holes.size());
     for (std::size_t h = 0; h < placement.shape.holes.size(); ++h) {
-        sample_ring(placement.shape.holes[h], 8, s.h8[h]);
-        drop_repeats(s.h8[h]);
+        sample_ring(placement.shape.holes[h], 8, s.hole_samples[h]);
+        drop_repeats(s.hole_samples[h]);
         s.hole_boxes.push_back(geom::ring_bounds(placement.shape.holes[h]));
     }
     return s;
@@ -371,17 +375,17 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
                     if (geom::point_in_ring(q, holes[h])) offer(q.x - cx, q.y - cy);
                 }
             }
-            for (const Point& hp : ps.h8[h]) {
-                for (const Point& s : shape.s6) {
+            for (const Point& hp : ps.hole_samples[h]) {
+                for (const Point& s : shape.outline_samples_for_holes) {
                     offer(hp.x - s.x + spacing, hp.y - s.y + spacing);
                     offer(hp.x - s.x - spacing, hp.y - s.y - spacing);
                 }
             }
         }
         if (out.size() < kListLimit) {
-            for (const Point& q : ps.p12) {
+            for (const Point& q : ps.outline_samples) {
                 if (out.size() >= kListLimit) break;
-                for (const Point& s : shape.s12) {
+                for (const Point& s : shape.outline_samples) {
                     if (out.size() >= kListLimit) break;
                     const double dx = q.x - s.x;
                     const double dy = q.y - s.y;
@@ -458,10 +462,7 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
     detail::RotatedShape rotated;
     rotated.shape = shape;
     rotated.box = geom::polygon_bounds(shape);
-    detail::sample_ring(shape.outer, 12, rotated.s12);
-    detail::sample_ring(shape.outer, 6, rotated.s6);
-    detail::drop_repeats(rotated.s12);
-    detail::drop_repeats(rotated.s6);
+    detail::sample_outline(rotated);
     detail::Workspace ws;
     detail::coordinate_lists(sheet, spacing, ws.xs, ws.ys);
     const bool extras =

@@ -32,33 +32,34 @@ bool point_in_polygon(const Point& p, const Polygon& polygon);
 // touching, but a NaN point still has to lie in the other segment's box.
 inline bool segments_intersect(const Point& p1, const Point& p2, const Point& q1,
                                const Point& q2) {
-    const double a = p1.x, b = p1.y, c = p2.x, d = p2.y;
-    const double e = q1.x, f = q1.y, g = q2.x, h = q2.y;
-    const double l = (c - a) * (f - b) - (e - a) * (d - b);
-    const double m = (c - a) * (h - b) - (g - a) * (d - b);
-    const double o = (g - e) * (b - f) - (a - e) * (h - f);
-    const double r = (g - e) * (d - f) - (c - e) * (h - f);
-    if (((l > kGeometryEps && m < -kGeometryEps) || (l < -kGeometryEps && m > kGeometryEps)) &&
-        ((o > kGeometryEps && r < -kGeometryEps) || (o < -kGeometryEps && r > kGeometryEps))) {
+    // Which side of the other segment's line each endpoint lies on (the
+    // cross product; near 0: on the line).
+    const double q1_side = (p2.x - p1.x) * (q1.y - p1.y) - (q1.x - p1.x) * (p2.y - p1.y);
+    const double q2_side = (p2.x - p1.x) * (q2.y - p1.y) - (q2.x - p1.x) * (p2.y - p1.y);
+    const double p1_side = (q2.x - q1.x) * (p1.y - q1.y) - (p1.x - q1.x) * (q2.y - q1.y);
+    const double p2_side = (q2.x - q1.x) * (p2.y - q1.y) - (p2.x - q1.x) * (q2.y - q1.y);
+    if (((q1_side > kGeometryEps && q2_side < -kGeometryEps) ||
+         (q1_side < -kGeometryEps && q2_side > kGeometryEps)) &&
+        ((p1_side > kGeometryEps && p2_side < -kGeometryEps) ||
+         (p1_side < -kGeometryEps && p2_side > kGeometryEps))) {
         return true;
     }
     // Endpoint on the other segment: near its line and inside its box grown
     // by the tolerance.
-    const auto on = [](double orient, double px, double py, double sx1, double sy1, double sx2,
-                       double sy2) {
-        if (std::fabs(orient) > kGeometryEps) {
+    const auto on_segment = [](double side, const Point& end, const Point& s1, const Point& s2) {
+        if (std::fabs(side) > kGeometryEps) {
             return false;
         }
         double lo = 0.0, hi = 0.0;
-        detail::span(sx1, sx2, lo, hi);
-        if (!(lo - kGeometryEps <= px && px <= hi + kGeometryEps)) {
+        detail::span(s1.x, s2.x, lo, hi);
+        if (!(lo - kGeometryEps <= end.x && end.x <= hi + kGeometryEps)) {
             return false;
         }
-        detail::span(sy1, sy2, lo, hi);
-        return lo - kGeometryEps <= py && py <= hi + kGeometryEps;
+        detail::span(s1.y, s2.y, lo, hi);
+        return lo - kGeometryEps <= end.y && end.y <= hi + kGeometryEps;
     };
-    return on(l, e, f, a, b, c, d) || on(m, g, h, a, b, c, d) || on(o, a, b, e, f, g, h) ||
-           on(r, c, d, e, f, g, h);
+    return on_segment(q1_side, q1, p1, p2) || on_segment(q2_side, q2, p1, p2) ||
+           on_segment(p1_side, p1, q1, q2) || on_segment(p2_side, p2, q1, q2);
 }
 
 // Distance from p to the segment s1->s2; a segment whose squared length is

@@ -122,10 +122,10 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
     const BoundingBox sb = geom::polygon_bounds(shape);
     const double sw = sb.width();
     const double sh = sb.height();
-    const std::vector<Point> s12 = sample_ring_points(shape.outer, 12);
+    const std::vector<Point> outline_samples = sample_ring_points(shape.outer, 12);
     for (const Placement& p : placed) {
         const BoundingBox b = placement_bounds(p);
-        const std::vector<Point> p12 = sample_ring_points(p.shape.outer, 12);
+        const std::vector<Point> placed_samples = sample_ring_points(p.shape.outer, 12);
         offer(list, b.max_x + spacing, b.min_y, 5000);
         offer(list, b.min_x, b.max_y + spacing, 5000);
         for (const Ring& hole : p.shape.holes) {
@@ -150,10 +150,10 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
                     if (geom::point_in_ring(q, hole)) offer(list, q.x - c.x, q.y - c.y, 5000);
                 }
             }
-            const std::vector<Point> h8 = sample_ring_points(hole, 8);
-            const std::vector<Point> s6 = sample_ring_points(shape.outer, 6);
-            for (const Point& h : h8) {
-                for (const Point& s : s6) {
+            const std::vector<Point> hole_samples = sample_ring_points(hole, 8);
+            const std::vector<Point> outline_samples_for_holes = sample_ring_points(shape.outer, 6);
+            for (const Point& h : hole_samples) {
+                for (const Point& s : outline_samples_for_holes) {
                     offer(list, h.x - s.x + spacing, h.y - s.y + spacing, 5000);
                     offer(list, h.x - s.x - spacing, h.y - s.y - spacing, 5000);
                 }
@@ -161,8 +161,8 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
         }
         if (list.size() < 5000) {
             bool full = false;
-            for (const Point& q : p12) {
-                for (const Point& s : s12) {
+            for (const Point& q : placed_samples) {
+                for (const Point& s : outline_samples) {
                     const double dx = q.x - s.x;
                     const double dy = q.y - s.y;
                     offer(list, dx + spacing, dy, 5000);
