@@ -148,8 +148,11 @@ void draw_circular_dimension(PaintList& out, const PenSpec& pen, Rgb colour, con
     const PixelPoint pe = map.at(edge);
     const PixelPoint pt = map.at(t);
     out.line(pen, pe.x, pe.y, pt.x, pt.y);
-    // Screen y runs down: the world direction u is (u.x, -u.y) on screen.
-    arrowhead(out, pen, colour, pe, u.x, -u.y);
+    // The base lies toward T: outward for a text point outside the circle,
+    // inward for one inside it. Screen y runs down: the world direction u
+    // is (u.x, -u.y) on screen.
+    const double toward = norm(Point{t.x - c.x, t.y - c.y}) < r ? -1.0 : 1.0;
+    arrowhead(out, pen, colour, pe, toward * u.x, -toward * u.y);
     const std::string text =
         !e.text.empty() ? e.text
                         : format_dimension_text(e.radius ? r : 2.0 * r, e.diameter, e.radius);

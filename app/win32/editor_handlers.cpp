@@ -109,15 +109,19 @@ bool on_key(HWND window, WPARAM wparam, LPARAM) {
     return handle_editor_key(editor_state(), host, static_cast<int>(wparam));
 }
 
-bool on_pick_click(HWND window, WPARAM, LPARAM lparam) {
+// A press that picks a dimension ends the chain before the editor's press
+// handler, which is where the canvas takes the keyboard; it takes it here
+// too, or Delete would reach a settings field instead of the dimension.
+bool pick_and_focus(HWND window, LPARAM lparam, bool double_click) {
     Win32EditorHost host(window);
-    return pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), false);
+    if (!pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), double_click)) return false;
+    host.focus_main();
+    return true;
 }
 
-bool on_pick_double_click(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    return pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), true);
-}
+bool on_pick_click(HWND window, WPARAM, LPARAM lparam) { return pick_and_focus(window, lparam, false); }
+
+bool on_pick_double_click(HWND window, WPARAM, LPARAM lparam) { return pick_and_focus(window, lparam, true); }
 
 bool on_left_down(HWND window, WPARAM, LPARAM lparam) {
     Win32EditorHost host(window);

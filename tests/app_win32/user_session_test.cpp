@@ -267,4 +267,47 @@ TEST_F(UserSession, LogShowsPathsAsPicked) {
     EXPECT_NE(log().find("DXF input not found: C:\\piezas\\Jos\xc3\xa9\\falta.dxf\r\n"), std::string::npos);
 }
 
+TEST_F(UserSession, ClickingADimensionTakesTheKeyboardFromASettingsField) {
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::gui_state().preview_ready = true;
+        app::gui_state().preview_layout.sheet = {3000, 1500};
+        app::gui_state().preview_layout.placements = {square_on_sheet(0)};
+    }
+    app::EditorEntity dimension;
+    dimension.kind = app::EntityKind::dimension;
+    dimension.p0 = {500, 700};
+    dimension.p1 = {1500, 700};
+    dimension.p2 = {1000, 800};
+    app::editor_state().entities = {dimension};
+    ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+    pump();
+
+    HWND width = control(app::IDC_SHEET_WIDTH);
+    SetFocus(width);
+    ASSERT_EQ(GetFocus(), width);
+    ASSERT_EQ(text(app::IDC_SHEET_WIDTH), "3000");
+
+    // A click on the dimension's text.
+    RECT client{};
+    GetClientRect(window_, &client);
+    plv::NestingResult layout;
+    ASSERT_TRUE(app::get_display_layout(layout));
+    const app::ViewTransform view = app::compute_view_transform(
+        layout, app::canvas_rect(app::Rect{0, 0, client.right, client.bottom}), app::editor_state());
+    const app::Point at = app::world_to_screen(view, dimension.p2);
+    const LPARAM where = MAKELPARAM(app::round_to_int(at.x), app::round_to_int(at.y));
+    SendMessageA(window_, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageA(window_, WM_LBUTTONUP, 0, where);
+    ASSERT_EQ(app::editor_state().selection, 0);
+    EXPECT_EQ(GetFocus(), window_);
+
+    // Delete goes where the keyboard is: the dimension, not the width.
+    SendMessageA(GetFocus(), WM_KEYDOWN, VK_DELETE, 0);
+    SendMessageA(GetFocus(), WM_KEYUP, VK_DELETE, 0);
+    EXPECT_TRUE(app::editor_state().entities.empty());
+    EXPECT_EQ(text(app::IDC_SHEET_WIDTH), "3000");
+}
+
 }  // namespace
