@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -34,6 +35,7 @@
 #include "app/win32/save_result.hpp"
 #include "dxf/paths.hpp"
 
+#include "tests/app_win32/saved_dxf.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace {
@@ -381,7 +383,10 @@ TEST_F(JobsWindow, SaveWritesTheShownPreviewWithTheDrawing) {
     }
     EXPECT_NE(dxf.substr(0, 200).find("SECTION"), std::string::npos);
     EXPECT_NE(dxf.find("AC1009"), std::string::npos);
-    EXPECT_NE(dxf.find("ANNOTATION"), std::string::npos);
+    // With a preview every drawn item is written: the rectangle's four
+    // lines, and the dimension's seven lines and its text.
+    EXPECT_EQ(window_test::entities_on_layer(target, "ANNOTATION"),
+              (std::map<std::string, int>{{"LINE", 11}, {"TEXT", 1}}));
     EXPECT_EQ(text_of(control(app::IDC_OUTPUT_PATH)), g_save_answer);
     const std::string expected_log = "DXF guardado: " + g_save_answer +
                                      "\r\nMerge common lines aplicado en exportacion: los bordes "

@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -458,27 +457,12 @@ TEST_F(MainWindow, ChooseOutputPassesPathsOutsideTheAnsiCodePage) {
 TEST_F(MainWindow, FailedRunStartShowsTheErrorBox) {
     ASSERT_NE(open(1400, 1000), nullptr);
     app::frame_hooks().run_nesting = [](HWND) { throw std::runtime_error("stod"); };
-    std::atomic<bool> seen{false};
-    std::string seen_text;
-    std::thread watcher([&] {
-        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < give_up) {
-            HWND box = FindWindowA("#32770", "Configuracion invalida");
-            if (box != nullptr) {
-                char text[128] = {};
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-                seen_text = text;
-                seen = true;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+    window_test::MessageBoxWatcher box;
     SendMessageA(window_, WM_COMMAND, MAKEWPARAM(app::IDC_RUN, BN_CLICKED), 0);
-    watcher.join();
-    EXPECT_TRUE(seen);
-    EXPECT_EQ(seen_text, "stod");
+    box.finish();
+    EXPECT_TRUE(box.seen());
+    EXPECT_EQ(box.caption(), "Configuracion invalida");
+    EXPECT_EQ(box.text(), "stod");
     // The window goes on.
     EXPECT_TRUE(IsWindow(window_));
 }

@@ -28,119 +28,16 @@
 #include "app/win32/run_control.hpp"
 #include "app/win32/run_panel.hpp"
 
+#include "tests/app_win32/run_window_support.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using run_test::fixture;
+using run_test::g_boxes;
+using run_test::RunWindow;
 using window_test::count_of;
-
-struct BoxCall {
-    std::string text;
-    std::string caption;
-};
-std::vector<BoxCall> g_boxes;
-
-void record_box(HWND, const std::string& text, const char* caption) { g_boxes.push_back({text, caption}); }
-
-std::string fixture(const char* name) { return (fs::path(PLV_TEST_DATA_DIR) / name).string(); }
-
-class RunWindow : public window_test::MainWindowTest {
-protected:
-    void SetUp() override {
-        app::GuiState& state = app::gui_state();
-        state.selected_files.clear();
-        state.panel = app::PanelState{};
-        state.running = false;
-        state.stop_requested = false;
-        state.pause_requested = false;
-        {
-            std::lock_guard<std::mutex> lock(state.state_mutex);
-            state.has_result = false;
-            state.shown_result = plv::NestingResult{};
-            state.preview_layout = plv::NestingResult{};
-            state.iteration_history.clear();
-            state.saved_solutions.clear();
-            state.selected_solution = -1;
-            state.run_message.clear();
-        }
-        app::editor_state() = app::EditorState{};
-        app::frame_hooks() = app::FrameHooks{};
-        app::install_run_handlers(app::frame_hooks());
-        g_boxes.clear();
-        app::run_error_box() = record_box;
-
-        ASSERT_NE(create_main_window(), nullptr);
-        // A short search by default.
-        set_text(app::IDC_MAX_ITERATIONS, "3");
-        set_text(app::IDC_POPULATION, "2");
-        set_text(app::IDC_THREADS, "2");
-    }
-
-    void TearDown() override {
-        if (app::gui_state().running.load()) {
-            app::gui_state().stop_requested = true;
-            wait_until([] { return !app::gui_state().running.load(); }, 60s);
-        }
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
-    }
-
-    // Pumps messages until `done` holds; false when the time ran out.
-    static bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            pump();
-            std::this_thread::sleep_for(2ms);
-        }
-        pump();
-        return true;
-    }
-
-    static std::size_t history_size() {
-        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
-        return app::gui_state().iteration_history.size();
-    }
-
-    bool wait_finished() {
-        return wait_until([] { return !app::gui_state().running.load(); });
-    }
-
-    std::string text(int id) const { return app::get_control_text(control(id)); }
-    void set_text(int id, const char* value) { SetWindowTextA(control(id), value); }
-    std::string log() const { return text(app::IDC_LOG); }
-    bool enabled(int id) const { return IsWindowEnabled(control(id)) != 0; }
-    void command(int id, int code = 0) {
-        SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control(id)));
-    }
-
-    std::vector<std::string> solution_lines() const {
-        HWND list = control(app::IDC_SOLUTIONS_LIST);
-        std::vector<std::string> out;
-        const int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < n; ++i) {
-            const int length = static_cast<int>(SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0));
-            std::string line(static_cast<std::size_t>(length) + 1, '\0');
-            SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
-            line.resize(static_cast<std::size_t>(length));
-            out.push_back(line);
-        }
-        return out;
-    }
-
-    void expect_idle_buttons() {
-        EXPECT_TRUE(enabled(app::IDC_RUN));
-        EXPECT_EQ(text(app::IDC_RUN), "Ejecutar nesting");
-        EXPECT_FALSE(enabled(app::IDC_PAUSE));
-        EXPECT_EQ(text(app::IDC_PAUSE), "Pausar");
-        EXPECT_FALSE(app::gui_state().running.load());
-        EXPECT_FALSE(app::gui_state().stop_requested.load());
-        EXPECT_FALSE(app::gui_state().pause_requested.load());
-    }
-};
 
 TEST_F(RunWindow, RunOnASmallDrawingEndsWithSummaryAndResult) {
     app::gui_state().selected_files = {{fixture("dns__20x20outer10x10hole.dxf"), 4},
@@ -224,6 +121,14 @@ TEST_F(RunWindow, FailedRunShowsTheErrorBoxOnce) {
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0].text, "Error: No se encontraron perfiles cerrados.\r\n");
     EXPECT_EQ(g_boxes[0].caption, "Nesting error");
+    // The flags and buttons are idle already while the box is open.
+    EXPECT_FALSE(g_boxes[0].running);
+    EXPECT_FALSE(g_boxes[0].stop_requested);
+    EXPECT_FALSE(g_boxes[0].pause_requested);
+    EXPECT_TRUE(g_boxes[0].run_enabled);
+    EXPECT_EQ(g_boxes[0].run_caption, "Ejecutar nesting");
+    EXPECT_FALSE(g_boxes[0].pause_enabled);
+    EXPECT_EQ(g_boxes[0].pause_caption, "Pausar");
     EXPECT_NE(log().find("Error: No se encontraron perfiles cerrados.\r\n"), std::string::npos);
     expect_idle_buttons();
     std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);

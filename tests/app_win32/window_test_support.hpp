@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "app/win32/app_windows.hpp"
 #include "app/win32/main_window.hpp"
@@ -41,6 +44,63 @@ inline void pump_messages() {
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     }
 }
+
+// Watches, from a thread of its own, for a message box of the thread that
+// makes the watcher (that thread is inside the box's modal loop by then),
+// keeps its caption and text and presses OK. finish() stops watching and
+// waits for the watching thread.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher() : owner_(GetCurrentThreadId()) {
+        thread_ = std::thread([this] {
+            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!stop_ && std::chrono::steady_clock::now() < give_up) {
+                HWND box = nullptr;
+                EnumThreadWindows(owner_, &find_box, reinterpret_cast<LPARAM>(&box));
+                if (box != nullptr) {
+                    char text[512] = {};
+                    GetWindowTextA(box, text, sizeof(text));
+                    caption_ = text;
+                    text[0] = '\0';
+                    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+                    text_ = text;
+                    seen_ = true;
+                    PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~MessageBoxWatcher() { finish(); }
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    void finish() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    // Valid after finish().
+    bool seen() const { return seen_; }
+    const std::string& caption() const { return caption_; }
+    const std::string& text() const { return text_; }
+
+private:
+    static BOOL CALLBACK find_box(HWND window, LPARAM found) {
+        char name[16] = {};
+        GetClassNameA(window, name, sizeof(name));
+        if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+
+    DWORD owner_;
+    std::string caption_;
+    std::string text_;
+    std::atomic<bool> seen_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // A test on the real main window; the window itself is made by the test
 // (window_), and each test's TearDown destroys it.
