@@ -3,6 +3,9 @@
 #include "app/core/job_list.hpp"
 #include "dxf/paths.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <mutex>
 
 namespace app {
@@ -45,6 +48,54 @@ std::vector<plv::Annotation> annotations_for_save(const std::vector<EditorEntity
         out.push_back(std::move(a));
     }
     return out;
+}
+
+namespace {
+
+// x of the middle of the points that place an item; NaN for an item without any.
+double middle_x(const plv::Annotation& a) {
+    std::vector<geom::Point> points;
+    switch (a.kind) {
+        case plv::AnnotationKind::text:
+        case plv::AnnotationKind::circle: points = {a.p0}; break;  // insertion point, centre
+        case plv::AnnotationKind::arc: points = {a.p0, a.p1, a.p2}; break;
+        case plv::AnnotationKind::polyline: points = a.points; break;
+        default: points = {a.p0, a.p1}; break;  // line, rectangle, the measured points of a dimension
+    }
+    if (points.empty()) return std::numeric_limits<double>::quiet_NaN();
+    double low = points.front().x;
+    double high = points.front().x;
+    for (const geom::Point& p : points) {
+        low = std::min(low, p.x);
+        high = std::max(high, p.x);
+    }
+    return 0.5 * (low + high);
+}
+
+}  // namespace
+
+void move_annotations_to_export_sheets(std::vector<plv::Annotation>& annotations,
+                                       const plv::NestingResult& layout) {
+    const std::int32_t sheets = layout.sheets_used();
+    if (sheets < 2) return;
+    const double width = layout.sheet.width;
+    const double canvas_gap = sheet_gap_for(width);
+    const double canvas_pitch = width + canvas_gap;
+    for (plv::Annotation& a : annotations) {
+        const double x = middle_x(a);
+        if (!std::isfinite(x)) continue;
+        // Each gap is shared by its two sheets, half each.
+        const double k = std::clamp(std::floor((x + 0.5 * canvas_gap) / canvas_pitch), 0.0,
+                                    static_cast<double>(sheets - 1));
+        const double dx = k * (kExportSheetGap - canvas_gap);
+        if (dx == 0.0) continue;
+        const bool default_text_point =
+            a.kind == plv::AnnotationKind::dimension && std::hypot(a.p2.x, a.p2.y) <= 1e-6;
+        a.p0.x += dx;
+        a.p1.x += dx;
+        if (!default_text_point) a.p2.x += dx;
+        for (geom::Point& p : a.points) p.x += dx;
+    }
 }
 
 fs::path suggested_save_path(const std::string& output_text, GuiState& state) {

@@ -35,6 +35,16 @@ std::optional<LayoutToSave> copy_layout_to_save(GuiState& state);
 std::vector<plv::Annotation> annotations_for_save(const std::vector<EditorEntity>& entities,
                                                   bool from_result);
 
+// The drawing lives in the canvas's frame, where sheet k starts
+// k * (W + sheet_gap_for(W)) mm right of sheet 0, while the DXF puts its
+// sheets kExportSheetGap apart. Moves each item with the sheet it was drawn
+// over (the sheet nearest the middle of its defining points, the first or
+// the last of the layout's sheets beyond them), so that it lands on the same
+// spot of the same sheet in the file. A dimension's text point at the origin
+// means "default" and stays there.
+void move_annotations_to_export_sheets(std::vector<plv::Annotation>& annotations,
+                                       const plv::NestingResult& layout);
+
 // The suggested save path: the output path text (UTF-8) when not empty;
 // else, read under state_mutex, the last saved path, or the result file name
 // beside the first job-list entry; else empty.

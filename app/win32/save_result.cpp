@@ -37,8 +37,9 @@ void save_result_dxf(HWND main_window) {
     set_control_text_utf8(output, chosen);
     const bool merge =
         SendMessageA(control_handle(IDC_MERGE_COMMON_LINES), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    const std::vector<plv::Annotation> annotations =
+    std::vector<plv::Annotation> annotations =
         annotations_for_save(finished_entities(editor_state()), copy->from_result);
+    move_annotations_to_export_sheets(annotations, copy->layout);
     const std::filesystem::path target = plv::path_from_utf8(chosen);
     plv::write_dxf(copy->layout, target, kExportSheetGap, {}, kExportUnitsMillimetres, merge,
                    annotations);

@@ -36,6 +36,8 @@
 #include "app/win32/run_panel.hpp"
 #include "dxf/paths.hpp"
 
+#include "dxf/writer_support.hpp"
+
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace {
@@ -308,6 +310,46 @@ TEST_F(UserSession, ClickingADimensionTakesTheKeyboardFromASettingsField) {
     SendMessageA(GetFocus(), WM_KEYUP, VK_DELETE, 0);
     EXPECT_TRUE(app::editor_state().entities.empty());
     EXPECT_EQ(text(app::IDC_SHEET_WIDTH), "3000");
+}
+
+TEST_F(UserSession, TextsDrawnOverLaterSheetsAreSavedOnThoseSheets) {
+    // A run result on three 1000-mm sheets: the canvas puts them 80 mm apart.
+    {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        app::GuiState& state = app::gui_state();
+        state.has_result = true;
+        state.shown_result.sheet = {1000, 600};
+        state.shown_result.placements = {square_on_sheet(0), square_on_sheet(1), square_on_sheet(2)};
+    }
+    const double pitch = 1000.0 + app::sheet_gap_for(1000.0);
+    for (int k = 1; k < 3; ++k) {
+        app::EditorEntity text;
+        text.kind = app::EntityKind::text;
+        text.p0 = text.p1 = {k * pitch + 120.0, 250.0};
+        text.text = "S" + std::to_string(k + 1);
+        app::editor_state().entities.push_back(text);
+    }
+    const fs::path target = folder_ / "sheets.dxf";
+    g_save_answer = plv::path_to_utf8(target);
+    command(app::IDC_SAVE);
+    ASSERT_TRUE(fs::exists(target));
+
+    const std::vector<writer_test::Entity> entities = writer_test::entities_of(writer_test::read_file(target));
+    auto sheet_left = [&entities](const std::string& label) {
+        for (const writer_test::Entity& e : entities)
+            if (e.type == "TEXT" && e.layer == "SHEET" && e.text(1) == label) return e.real(10);
+        ADD_FAILURE() << "no " << label;
+        return 0.0;
+    };
+    int found = 0;
+    for (const writer_test::Entity& e : entities) {
+        if (e.type != "TEXT" || e.layer != "ANNOTATION") continue;
+        const std::string sheet = e.text(1) == "S2" ? "Sheet 2" : "Sheet 3";
+        EXPECT_NEAR(e.real(10) - sheet_left(sheet), 120.0, 1e-6) << e.text(1);
+        EXPECT_NEAR(e.real(20), 250.0, 1e-6);
+        ++found;
+    }
+    EXPECT_EQ(found, 2);
 }
 
 }  // namespace
