@@ -3,9 +3,11 @@
 #include "app/core/gui_state.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 namespace app {
 
@@ -84,13 +86,45 @@ private:
     const ViewTransform& v_;
 };
 
-void draw_scaled_ring(PaintList& out, const PenSpec& pen, const plv::Ring& ring, double offset_x,
-                      const Mapper& map) {
-    if (ring.size() < 2) return;
+void draw_scaled_ring(PaintList& out, const PenSpec& pen, const Point* first, const Point* end,
+                      double offset_x, const Mapper& map) {
+    if (end - first < 2) return;
     std::vector<PixelPoint> points;
-    points.reserve(ring.size());
-    for (const Point& p : ring) points.push_back(map.at(p, offset_x));
+    points.reserve(static_cast<std::size_t>(end - first));
+    for (const Point* p = first; p != end; ++p) points.push_back(map.at(*p, offset_x));
     out.polyline(pen, std::move(points));
+}
+
+// Whether a 1-px outline of the part could colour a pixel of the band. Its
+// points map, by rounding that never reverses order, into the pixel box of
+// its world box, and a polyline colours pixels only inside the box of its
+// points; one whose points all fall on one pixel has only zero-length
+// segments and colours none.
+bool part_shows(const CanvasLayout::Part& part, double offset_x, const Rect& band,
+                const Mapper& map) {
+    if (!part.boxed) return true;
+    const PixelPoint lo = map.at(Point{part.box.min_x, part.box.max_y}, offset_x);
+    const PixelPoint hi = map.at(Point{part.box.max_x, part.box.min_y}, offset_x);
+    if (hi.x < band.left || lo.x >= band.right || hi.y < band.top || lo.y >= band.bottom)
+        return false;
+    return lo.x != hi.x || lo.y != hi.y;
+}
+
+// Outer ring with the part pen, then each hole with the hole pen, placement
+// by placement; with `cull`, parts that would colour no pixel are left out.
+void draw_parts(PaintList& out, const CanvasLayout& layout, const ViewTransform& view,
+                const Rect& band, const Mapper& map, bool cull) {
+    const double pitch = layout.sheet.width + view.sheet_gap;
+    const Point* points = layout.points.data();
+    for (const CanvasLayout::Part& part : layout.parts) {
+        const double dx = pitch * part.sheet;
+        if (cull && !part_shows(part, dx, band, map)) continue;
+        for (std::size_t r = part.first_ring; r < part.ring_end; ++r) {
+            const std::size_t begin = r == 0 ? 0 : layout.ring_ends[r - 1];
+            draw_scaled_ring(out, r == part.first_ring ? kPartPen : kHolePen, points + begin,
+                             points + layout.ring_ends[r], dx, map);
+        }
+    }
 }
 
 // A filled triangle with its tip at `tip` and its base 11 px along the
@@ -252,11 +286,11 @@ void draw_in_progress(PaintList& out, const EditorState& st, const Mapper& map) 
     }
 }
 
-void draw_sheets(PaintList& out, const plv::NestingResult& layout, const ViewTransform& view,
+void draw_sheets(PaintList& out, const CanvasLayout& layout, const ViewTransform& view,
                  double g, bool grid, const Rect& band, const Mapper& map) {
     const double w = layout.sheet.width;
     const double h = layout.sheet.height;
-    const int sheets = layout.sheets_used();
+    const int sheets = layout.sheets;
     for (int k = 0; k < sheets; ++k) {
         const double dx = k * (w + view.sheet_gap);
         if (grid && g > 0.0 && std::isfinite(g)) {
@@ -290,25 +324,108 @@ void draw_sheets(PaintList& out, const plv::NestingResult& layout, const ViewTra
 
 }  // namespace
 
+CanvasLayout copy_canvas_layout(const plv::NestingResult& layout) {
+    CanvasLayout out;
+    out.sheet = layout.sheet;
+    std::size_t rings = 0;
+    std::size_t points = 0;
+    for (const plv::Placement& p : layout.placements) {
+        rings += 1 + p.shape.holes.size();
+        points += p.shape.outer.size();
+        for (const plv::Ring& hole : p.shape.holes) points += hole.size();
+    }
+    out.points.reserve(points);
+    out.ring_ends.reserve(rings);
+    out.parts.reserve(layout.placements.size());
+    auto add_ring = [&out](const plv::Ring& ring) {
+        out.points.insert(out.points.end(), ring.begin(), ring.end());
+        out.ring_ends.push_back(out.points.size());
+    };
+    for (const plv::Placement& p : layout.placements) {
+        CanvasLayout::Part part;
+        part.sheet = p.sheet_index;
+        part.first_ring = out.ring_ends.size();
+        add_ring(p.shape.outer);
+        for (const plv::Ring& hole : p.shape.holes) add_ring(hole);
+        part.ring_end = out.ring_ends.size();
+        out.parts.push_back(part);
+    }
+    return out;
+}
+
+std::shared_ptr<const CanvasLayout> finish_canvas_layout(CanvasLayout layout) {
+    static std::atomic<std::uint64_t> serials{0};
+    layout.serial = ++serials;
+    std::int64_t used = 0;
+    for (CanvasLayout::Part& part : layout.parts) {
+        used = std::max(used, static_cast<std::int64_t>(part.sheet) + 1);
+        const std::size_t begin = part.first_ring == 0 ? 0 : layout.ring_ends[part.first_ring - 1];
+        const std::size_t end = part.ring_end == 0 ? 0 : layout.ring_ends[part.ring_end - 1];
+        geom::BoundingBox box;
+        bool finite = true;
+        for (std::size_t i = begin; i < end; ++i) {
+            const Point& p = layout.points[i];
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+            box.min_x = std::min(box.min_x, p.x);
+            box.min_y = std::min(box.min_y, p.y);
+            box.max_x = std::max(box.max_x, p.x);
+            box.max_y = std::max(box.max_y, p.y);
+        }
+        part.boxed = finite && begin < end;
+        part.box = box;
+    }
+    // The same bound as NestingResult::sheets_used.
+    layout.sheets = static_cast<std::int32_t>(
+        std::min<std::int64_t>(used, std::numeric_limits<std::int32_t>::max()));
+    return std::make_shared<const CanvasLayout>(std::move(layout));
+}
+
 CanvasSnapshot take_canvas_snapshot(GuiState& gui) {
+    KeptCanvasLayout fresh;
+    return take_canvas_snapshot(gui, fresh);
+}
+
+CanvasSnapshot take_canvas_snapshot(GuiState& gui, KeptCanvasLayout& kept) {
     CanvasSnapshot snap;
     snap.running = gui.running.load();
     snap.pause_requested = gui.pause_requested.load();
     snap.job_list_empty = gui.selected_files.empty();
-    // One hold for everything: a preview finishing between two holds would
-    // show its text as if no layout had come.
-    std::lock_guard<std::mutex> lock(gui.state_mutex);
-    bool from_result = false;
-    if (const plv::NestingResult* shown = display_layout_locked(gui, &from_result)) {
-        snap.has_layout = true;
-        snap.layout = *shown;
-        snap.is_preview = !from_result;
+    std::optional<CanvasLayout> copied;
+    {
+        // One hold for everything: a preview finishing between two holds
+        // would show its text as if no layout had come.
+        std::lock_guard<std::mutex> lock(gui.state_mutex);
+        bool from_result = false;
+        if (const plv::NestingResult* shown = display_layout_locked(gui, &from_result)) {
+            snap.has_layout = true;
+            snap.is_preview = !from_result;
+            // The generation tells of every change; the rest also catches
+            // a layout replaced without it.
+            const bool same = kept.layout != nullptr && kept.generation == gui.display_generation &&
+                              kept.source == shown &&
+                              kept.placements == shown->placements.data() &&
+                              kept.count == shown->placements.size();
+            if (!same) {
+                copied = copy_canvas_layout(*shown);
+                kept.generation = gui.display_generation;
+                kept.source = shown;
+                kept.placements = shown->placements.data();
+                kept.count = shown->placements.size();
+            }
+        }
+        snap.preview_loading = gui.preview_loading;
+        snap.preview_message = gui.preview_message;
+        snap.iteration = gui.live_stats.iteration;
+        snap.saving = gui.live_stats.improvement;
     }
-    snap.preview_loading = gui.preview_loading;
-    snap.preview_message = gui.preview_message;
-    snap.iteration = gui.live_stats.iteration;
-    snap.saving = gui.live_stats.improvement;
+    if (copied) kept.layout = finish_canvas_layout(std::move(*copied));
+    if (snap.has_layout) snap.shown = kept.layout;
     return snap;
+}
+
+std::shared_ptr<const CanvasLayout> snapshot_layout(const CanvasSnapshot& snap) {
+    if (snap.shown != nullptr) return snap.shown;
+    return finish_canvas_layout(copy_canvas_layout(snap.layout));
 }
 
 std::string canvas_title(const CanvasSnapshot& snap) {
@@ -323,8 +440,11 @@ StatusLine canvas_status(const CanvasSnapshot& snap) {
                     "  |  Ahorro " + std::to_string(whole_mm2(snap.saving)) + " mm2",
                 240};
     }
-    if (snap.is_preview)
-        return {std::to_string(snap.layout.placements.size()) + " perfil(es) detectados", 300};
+    if (snap.is_preview) {
+        const std::size_t count =
+            snap.shown != nullptr ? snap.shown->parts.size() : snap.layout.placements.size();
+        return {std::to_string(count) + " perfil(es) detectados", 300};
+    }
     return {};
 }
 
@@ -375,42 +495,30 @@ ColouredText snap_indicator(const EditorState& st) {
     return {st.snap_to_grid ? "GRID+SNAP" : "GRID ON", kDimension};
 }
 
-PaintList build_canvas(const CanvasSnapshot& snap, const EditorState& st, const Rect& client) {
-    PaintList out;
-    const Rect canvas = canvas_rect(client);
-    const int left = canvas.left;
-    const int top = canvas.top;
-    const int right = canvas.right;
-    const int bottom = canvas.bottom;
-    out.fill_rect(canvas, kBackground);
+namespace {
 
-    out.text(left + 14, top + 12, canvas_title(snap), FontRole::ui, kTitle);
+void draw_heading(PaintList& out, const CanvasSnapshot& snap, const Rect& canvas) {
+    out.text(canvas.left + 14, canvas.top + 12, canvas_title(snap), FontRole::ui, kTitle);
     const StatusLine status = canvas_status(snap);
     if (!status.text.empty())
-        out.text(left + status.dx, top + 14, status.text, FontRole::small, kSecondary);
+        out.text(canvas.left + status.dx, canvas.top + 14, status.text, FontRole::small, kSecondary);
+}
 
-    if (!snap.has_layout) {
-        const ColouredText placeholder = canvas_placeholder(snap);
-        out.text(left + 18, top + 46, placeholder.text, FontRole::small, placeholder.colour);
-        return out;
-    }
-
-    const plv::NestingResult& layout = snap.layout;
-    const ViewTransform view = compute_view_transform(layout, canvas, st);
-    const double g = grid_step(view.scale, canvas);
-    const Mapper map(view);
-
-    const Rect layout_band{left, top + 38, right, bottom};
-    out.push_clip(layout_band);
-    draw_sheets(out, layout, view, g, st.grid_visible, layout_band, map);
-    const double pitch = layout.sheet.width + view.sheet_gap;
-    for (const plv::Placement& p : layout.placements) {
-        const double dx = pitch * p.sheet_index;
-        draw_scaled_ring(out, kPartPen, p.shape.outer, dx, map);
-        for (const plv::Ring& hole : p.shape.holes) draw_scaled_ring(out, kHolePen, hole, dx, map);
-    }
+void draw_layout(PaintList& out, const CanvasLayout& layout, const CanvasView& v, bool cull) {
+    const Mapper map(v.view);
+    out.push_clip(v.band);
+    draw_sheets(out, layout, v.view, v.grid, v.grid_visible, v.band, map);
+    draw_parts(out, layout, v.view, v.band, map, cull);
     out.pop_clip();
+}
 
+// The editor overlay and the command bar.
+void draw_overlay(PaintList& out, const EditorState& st, const CanvasView& v) {
+    const Mapper map(v.view);
+    const int left = v.canvas.left;
+    const int top = v.canvas.top;
+    const int right = v.canvas.right;
+    const int bottom = v.canvas.bottom;
     out.push_clip(Rect{left, top + 38, right, bottom - 46});
     for (std::size_t i = 0; i < st.entities.size(); ++i)
         draw_entity(out, st.entities[i], static_cast<std::int64_t>(i) == st.selection, map);
@@ -434,6 +542,55 @@ PaintList build_canvas(const CanvasSnapshot& snap, const EditorState& st, const 
     out.text(left + 12, bar_top + 26, command_coordinates_text(st), FontRole::small, kSecondary);
     const ColouredText indicator = snap_indicator(st);
     out.text(right - 86, bar_top + 26, indicator.text, FontRole::small, indicator.colour);
+}
+
+}  // namespace
+
+CanvasView canvas_view(const CanvasLayout& layout, const EditorState& st, const Rect& client) {
+    CanvasView v;
+    v.canvas = canvas_rect(client);
+    v.band = Rect{v.canvas.left, v.canvas.top + 38, v.canvas.right, v.canvas.bottom};
+    v.view = compute_view_transform(layout.sheet, layout.sheets, v.canvas, st.zoom, st.pan_x,
+                                    st.pan_y);
+    v.grid = grid_step(v.view.scale, v.canvas);
+    v.grid_visible = st.grid_visible;
+    return v;
+}
+
+CanvasBackKey canvas_back_key(const CanvasLayout& layout, const CanvasView& v) {
+    return CanvasBackKey{layout.serial,      v.canvas,      v.view.scale, v.view.origin_x,
+                         v.view.origin_y,    v.view.sheet_gap, v.grid,     v.grid_visible};
+}
+
+PaintList build_canvas_back(const CanvasLayout& layout, const CanvasView& v) {
+    PaintList out;
+    out.fill_rect(v.canvas, kBackground);
+    draw_layout(out, layout, v, true);
+    return out;
+}
+
+PaintList build_canvas_front(const CanvasSnapshot& snap, const EditorState& st, const CanvasView& v) {
+    PaintList out;
+    draw_heading(out, snap, v.canvas);
+    draw_overlay(out, st, v);
+    return out;
+}
+
+PaintList build_canvas(const CanvasSnapshot& snap, const EditorState& st, const Rect& client) {
+    PaintList out;
+    const Rect canvas = canvas_rect(client);
+    out.fill_rect(canvas, kBackground);
+    draw_heading(out, snap, canvas);
+    if (!snap.has_layout) {
+        const ColouredText placeholder = canvas_placeholder(snap);
+        out.text(canvas.left + 18, canvas.top + 46, placeholder.text, FontRole::small,
+                 placeholder.colour);
+        return out;
+    }
+    const std::shared_ptr<const CanvasLayout> layout = snapshot_layout(snap);
+    const CanvasView v = canvas_view(*layout, st, client);
+    draw_layout(out, *layout, v, false);
+    draw_overlay(out, st, v);
     return out;
 }
 

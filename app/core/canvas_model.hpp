@@ -11,19 +11,46 @@
 #include "app/core/layout.hpp"
 #include "engine/model.hpp"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace app {
 
 struct GuiState;
+
+// The shown layout as the canvas keeps it between paints: only what it
+// draws, flat, never changed once made, and each placement's box, so that a
+// paint can pass over what it would not draw.
+struct CanvasLayout {
+    struct Part {
+        std::int32_t sheet = 0;
+        std::size_t first_ring = 0;  // the outer ring; the holes follow it
+        std::size_t ring_end = 0;
+        bool boxed = false;  // box holds every point (all of them finite)
+        geom::BoundingBox box;
+    };
+    std::uint64_t serial = 0;  // tells layouts of this process apart
+    plv::Sheet sheet;
+    std::int32_t sheets = 0;  // sheets used
+    std::vector<Point> points;
+    std::vector<std::size_t> ring_ends;  // ring r ends before ring_ends[r]
+    std::vector<Part> parts;             // one per placement, in order
+};
+
+// The plain copy (under state_mutex), then the boxes (outside it).
+CanvasLayout copy_canvas_layout(const plv::NestingResult& layout);
+std::shared_ptr<const CanvasLayout> finish_canvas_layout(CanvasLayout layout);
 
 // What the canvas copies of the shared state at the start of a paint.
 struct CanvasSnapshot {
     bool running = false;
     bool pause_requested = false;
     bool has_layout = false;
-    plv::NestingResult layout;
+    plv::NestingResult layout;  // used when `shown` is not set
+    std::shared_ptr<const CanvasLayout> shown;
     bool is_preview = false;
     bool preview_loading = false;
     std::string preview_message;
@@ -32,9 +59,24 @@ struct CanvasSnapshot {
     double saving = 0.0;  // mm2
 };
 
+// The canvas's copy of the shown layout, kept from paint to paint and taken
+// again only when the layout changed.
+struct KeptCanvasLayout {
+    std::shared_ptr<const CanvasLayout> layout;
+    std::uint64_t generation = 0;
+    const plv::NestingResult* source = nullptr;
+    const plv::Placement* placements = nullptr;
+    std::size_t count = 0;
+};
+
 // The run flags first, then one short copy under state_mutex. The job list
-// belongs to the user-interface thread and is read without the lock.
+// belongs to the user-interface thread and is read without the lock. With
+// `kept`, the layout is copied only when it is not the one kept.
 CanvasSnapshot take_canvas_snapshot(GuiState& gui);
+CanvasSnapshot take_canvas_snapshot(GuiState& gui, KeptCanvasLayout& kept);
+
+// The layout a snapshot shows: `shown`, else a copy of `layout`.
+std::shared_ptr<const CanvasLayout> snapshot_layout(const CanvasSnapshot& snap);
 
 struct ColouredText {
     std::string text;
@@ -67,5 +109,38 @@ ColouredText snap_indicator(const EditorState& state);
 
 // The whole canvas for the main window's client rectangle.
 PaintList build_canvas(const CanvasSnapshot& snap, const EditorState& editor, const Rect& client);
+
+// The canvas of a snapshot with a layout, in two layers: the back (the
+// background, the sheets and the parts), which changes only with what
+// CanvasBackKey holds, and the front (titles, editor overlay, command bar),
+// drawn over it on every paint. Back and front give the pixels of
+// build_canvas: the titles never reach the layout band. The back leaves out
+// what would not colour a pixel: parts outside the layout band and parts
+// that fall on a single pixel (every segment of zero length).
+struct CanvasView {
+    Rect canvas;
+    Rect band;  // the layout band
+    ViewTransform view;
+    double grid = 0.0;  // grid step, mm
+    bool grid_visible = false;
+};
+CanvasView canvas_view(const CanvasLayout& layout, const EditorState& editor, const Rect& client);
+
+struct CanvasBackKey {
+    std::uint64_t layout = 0;
+    Rect canvas;
+    double scale = 0.0;
+    std::int32_t origin_x = 0;
+    std::int32_t origin_y = 0;
+    double sheet_gap = 0.0;
+    double grid = 0.0;
+    bool grid_visible = false;
+    bool operator==(const CanvasBackKey&) const = default;
+};
+CanvasBackKey canvas_back_key(const CanvasLayout& layout, const CanvasView& view);
+
+PaintList build_canvas_back(const CanvasLayout& layout, const CanvasView& view);
+PaintList build_canvas_front(const CanvasSnapshot& snap, const EditorState& editor,
+                             const CanvasView& view);
 
 }  // namespace app

@@ -77,13 +77,18 @@ double applied_zoom(double zoom) { return std::min(std::max(zoom, 0.1), 50.0); }
 
 ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rect& canvas,
                                      double zoom, double pan_x, double pan_y) {
+    return compute_view_transform(layout.sheet, layout.sheets_used(), canvas, zoom, pan_x, pan_y);
+}
+
+ViewTransform compute_view_transform(const plv::Sheet& sheet, std::int32_t sheets_used,
+                                     const Rect& canvas, double zoom, double pan_x, double pan_y) {
     ViewTransform v;
-    const double w = layout.sheet.width;
-    const double h = layout.sheet.height;
+    const double w = sheet.width;
+    const double h = sheet.height;
     v.sheet_width = w;
     v.sheet_height = h;
     v.sheet_gap = sheet_gap_for(w);
-    const double n = std::max<std::int32_t>(1, layout.sheets_used());
+    const double n = std::max<std::int32_t>(1, sheets_used);
     const double cw = canvas.width();
     const double ch = canvas.height();
     double fit = std::min((cw - 92.0) / ((n - 1.0) * v.sheet_gap + n * w), (ch - 120.0) / h);

@@ -171,6 +171,9 @@ const plv::NestingResult* display_layout_locked(const GuiState& gui, bool* from_
 double sheet_gap_for(double sheet_width);
 ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rect& canvas,
                                      double zoom, double pan_x, double pan_y);
+// The same for a layout whose sheet count is already known.
+ViewTransform compute_view_transform(const plv::Sheet& sheet, std::int32_t sheets_used,
+                                     const Rect& canvas, double zoom, double pan_x, double pan_y);
 ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rect& canvas,
                                      const EditorState& state);
 Point screen_to_world(const ViewTransform& view, double px, double py);

@@ -73,6 +73,10 @@ struct GuiState {
     std::string preview_message;
     std::string run_message;
     bool run_succeeded = false;
+    // Counts the changes of shown_result, has_result, preview_layout and
+    // preview_ready, so a painter can tell that its copy is still current
+    // without comparing layouts.
+    std::uint64_t display_generation = 0;
 
     // Written on the user-interface thread only; workers only read them.
     std::atomic<bool> running{false};
@@ -90,5 +94,9 @@ struct GuiState {
 // The process-wide record. It is made on first use and never destroyed:
 // detached workers may still reach it while the process ends.
 GuiState& gui_state();
+
+// Every writer of shown_result, has_result, preview_layout or preview_ready
+// calls this under state_mutex after the change.
+inline void note_display_change(GuiState& gui) { ++gui.display_generation; }
 
 }  // namespace app

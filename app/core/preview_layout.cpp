@@ -85,6 +85,7 @@ bool publish_preview_if_current(GuiState& state, std::int32_t generation, Previe
     if (state.preview_generation.load() != generation) return false;
     state.preview_ready = !outcome.layout.placements.empty();
     state.preview_layout = std::move(outcome.layout);
+    note_display_change(state);
     state.preview_loading = false;
     state.preview_message = std::move(outcome.message);
     return true;
@@ -102,6 +103,7 @@ void begin_preview(GuiState& state, bool job_list_empty) {
     reset_result_state(state);
     state.preview_layout = plv::NestingResult{};
     state.preview_ready = false;
+    note_display_change(state);
     state.preview_loading = !job_list_empty;
     state.preview_message = job_list_empty ? "" : kPreviewLoadingMessage;
 }
@@ -109,6 +111,7 @@ void begin_preview(GuiState& state, bool job_list_empty) {
 void fail_preview_start(GuiState& state) {
     std::lock_guard<std::mutex> lock(state.state_mutex);
     state.preview_ready = false;
+    note_display_change(state);
     state.preview_loading = false;
     state.preview_message = kPreviewSettingsMessage;
     reset_result_state(state);

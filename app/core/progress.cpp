@@ -110,6 +110,7 @@ bool run_progress(RunSettings& settings, RunContext& context, const plv::Iterati
         state.live_stats.best_score = stats.best_score;
         state.live_stats.improvement = stats.improvement;
         state.has_result = true;
+        note_display_change(state);
     }
     post_progress(context);
 

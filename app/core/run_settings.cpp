@@ -236,6 +236,7 @@ void reset_result_state(GuiState& state) {
     state.selected_solution = -1;
     state.has_result = false;
     state.live_stats = LiveStats{};
+    note_display_change(state);
 }
 
 void reset_result_state() { reset_result_state(gui_state()); }

@@ -47,6 +47,7 @@ void run_thread_body(RunSettings& settings, RunContext& context, const PartsLoad
         state.selected_solution = -1;
         state.shown_result = std::move(result.result);
         state.has_result = true;
+        note_display_change(state);
         state.run_message = std::move(summary);
         state.run_succeeded = true;
     } catch (const std::exception& e) {

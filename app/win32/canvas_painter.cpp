@@ -8,6 +8,7 @@
 // GDI+ wants the Windows headers first.
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace app {
@@ -218,10 +219,89 @@ void draw_paint_list(HDC dc, const PaintList& list, const PaintResources& res) {
     // `objects` deletes the pens and brushes now that none is selected.
 }
 
+namespace {
+
+// The back layer of the canvas (background, sheets, parts) drawn once into a
+// bitmap and copied from it while its key stays the same, so that a mouse
+// move repaints only what lies over it.
+class CanvasBackLayer {
+public:
+    CanvasBackLayer() = default;
+    CanvasBackLayer(const CanvasBackLayer&) = delete;
+    CanvasBackLayer& operator=(const CanvasBackLayer&) = delete;
+    ~CanvasBackLayer() { release(); }
+
+    // Copies the back layer into dc at the canvas, drawing it first when
+    // what it shows changed; false when no bitmap could be made.
+    bool copy_to(HDC dc, const CanvasLayout& layout, const CanvasView& view) {
+        const Rect& c = view.canvas;
+        const int width = std::max(1, c.right);
+        const int height = std::max(1, c.bottom);
+        const int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+        const CanvasBackKey key = canvas_back_key(layout, view);
+        if (memory_ == nullptr || width != width_ || height != height_ || bits != bits_) {
+            release();
+            // Compatible with the target, so it draws the target's pixels.
+            memory_ = CreateCompatibleDC(dc);
+            if (memory_ != nullptr) bitmap_ = CreateCompatibleBitmap(dc, width, height);
+            if (bitmap_ == nullptr) {
+                release();
+                return false;
+            }
+            old_ = SelectObject(memory_, bitmap_);
+            width_ = width;
+            height_ = height;
+            bits_ = bits;
+        }
+        if (!drawn_ || !(key == key_)) {
+            drawn_ = false;
+            draw_paint_list(memory_, build_canvas_back(layout, view), PaintResources{});
+            key_ = key;
+            drawn_ = true;
+        }
+        BitBlt(dc, c.left, c.top, c.width(), c.height(), memory_, c.left, c.top, SRCCOPY);
+        return true;
+    }
+
+private:
+    void release() {
+        if (old_ != nullptr) SelectObject(memory_, old_);
+        if (bitmap_ != nullptr) DeleteObject(bitmap_);
+        if (memory_ != nullptr) DeleteDC(memory_);
+        memory_ = nullptr;
+        bitmap_ = nullptr;
+        old_ = nullptr;
+        drawn_ = false;
+    }
+
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    int bits_ = 0;
+    bool drawn_ = false;
+    CanvasBackKey key_;
+};
+
+}  // namespace
+
 void paint_canvas(HDC dc, const RECT& client) {
-    const CanvasSnapshot snap = take_canvas_snapshot(gui_state());
+    // User-interface thread only, as the painting itself.
+    static KeptCanvasLayout kept;
+    static CanvasBackLayer back;
+    const CanvasSnapshot snap = take_canvas_snapshot(gui_state(), kept);
     const Rect rc{client.left, client.top, client.right, client.bottom};
-    draw_paint_list(dc, build_canvas(snap, editor_state(), rc), main_window_resources());
+    const EditorState& editor = editor_state();
+    const PaintResources res = main_window_resources();
+    if (snap.shown == nullptr) {
+        draw_paint_list(dc, build_canvas(snap, editor, rc), res);
+        return;
+    }
+    const CanvasView view = canvas_view(*snap.shown, editor, rc);
+    if (!back.copy_to(dc, *snap.shown, view))
+        draw_paint_list(dc, build_canvas_back(*snap.shown, view), res);
+    draw_paint_list(dc, build_canvas_front(snap, editor, view), res);
 }
 
 }  // namespace app

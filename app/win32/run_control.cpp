@@ -90,6 +90,7 @@ void run_nesting(HWND main_window) {
         state.live_stats = LiveStats{};
         state.last_output_path = std::move(output_path);
         state.has_result = false;
+        note_display_change(state);
         EditorState& editor = editor_state();
         editor.zoom = 1.0;
         editor.pan_x = 0.0;
@@ -163,6 +164,7 @@ void show_saved_solution(HWND main_window) {
             state.selected_solution = static_cast<std::int32_t>(index);
             state.shown_result = state.saved_solutions[static_cast<std::size_t>(index)].layout;
             state.has_result = true;
+            note_display_change(state);
             shown = true;
         }
     }

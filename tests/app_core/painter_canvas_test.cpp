@@ -4,6 +4,8 @@
 
 #include "app/core/canvas_model.hpp"
 #include "app/core/gui_state.hpp"
+#include "app/core/preview_layout.hpp"
+#include "app/core/run_settings.hpp"
 
 #include <gtest/gtest.h>
 
@@ -571,7 +573,8 @@ TEST(CanvasSnapshotCopy, LayoutChoiceAndLiveFigures) {
     gui.shown_result.placements.push_back(square_part(1, 50));
     snap = app::take_canvas_snapshot(gui);
     EXPECT_FALSE(snap.is_preview);
-    EXPECT_EQ(snap.layout.placements.size(), 2u);
+    ASSERT_NE(snap.shown, nullptr);
+    EXPECT_EQ(snap.shown->parts.size(), 2u);
 
     gui.has_result = false;
     gui.preview_layout.placements.clear();
@@ -609,6 +612,45 @@ TEST(CanvasSnapshotCopy, FinishingPreviewIsSeenWhole) {
     stop.store(true);
     preview.join();
     EXPECT_EQ(torn, 0);
+}
+
+// The canvas keeps its copy of the layout from paint to paint and copies
+// again after a change, even one that keeps the placements' storage.
+TEST(CanvasSnapshotCopy, KeptLayoutIsCopiedAgainOnlyAfterAChange) {
+    app::GuiState gui;
+    gui.has_result = true;
+    gui.shown_result.sheet = plv::Sheet{3000, 1500};
+    gui.shown_result.placements = {square_part(0, 50), square_part(1, 50)};
+    app::KeptCanvasLayout kept;
+    const auto first = app::take_canvas_snapshot(gui, kept).shown;
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->sheets, 2);
+    EXPECT_EQ(app::take_canvas_snapshot(gui, kept).shown, first);
+    gui.shown_result.placements[1] = square_part(2, 50);
+    app::note_display_change(gui);
+    const auto second = app::take_canvas_snapshot(gui, kept).shown;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->sheets, 3);
+}
+
+// Every writer of the shown layout or the preview tells the painters.
+TEST(CanvasSnapshotCopy, WritersOfTheShownLayoutNoteTheChange) {
+    struct Writer {
+        const char* what;
+        void (*write)(app::GuiState&);
+    };
+    const Writer writers[] = {
+        {"reset_result_state", [](app::GuiState& g) { app::reset_result_state(g); }},
+        {"begin_preview", [](app::GuiState& g) { app::begin_preview(g, false); }},
+        {"fail_preview_start", [](app::GuiState& g) { app::fail_preview_start(g); }},
+        {"publish_preview_if_current",
+         [](app::GuiState& g) { app::publish_preview_if_current(g, g.preview_generation.load(), {}); }},
+    };
+    for (const Writer& w : writers) {
+        app::GuiState gui;
+        w.write(gui);
+        EXPECT_GT(gui.display_generation, 0u) << w.what;
+    }
 }
 
 }  // namespace

@@ -453,4 +453,166 @@ TEST(SideWindows, MainWindowPaintsPanelMarkersAndCanvas) {
     app::frame_hooks() = app::FrameHooks{};
 }
 
+// The canvas painter keeps the drawn layout between paints. A scene of three
+// sheets with parts of a few pixels, parts that fall on a single pixel and
+// parts cut by the sheet's edge, a grid, two entities and a hover point.
+const app::Rect kSceneClient{0, 0, 1400, 900};
+
+plv::NestingResult scene_layout(double shift) {
+    plv::NestingResult r;
+    r.sheet = plv::Sheet{1000.0, 600.0};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 22; ++i) {
+            for (int j = 0; j < 15; ++j) {
+                const double x = i * 45.0 + shift;
+                const double y = j * 38.0 + shift;
+                plv::Placement p;
+                p.sheet_index = k;
+                p.shape.outer = {{x, y}, {x + 30, y}, {x + 30, y + 20}, {x, y + 20}, {x, y}};
+                p.shape.holes = {{{x + 5, y + 5}, {x + 12, y + 5}, {x + 8, y + 14}, {x + 5, y + 5}}};
+                r.placements.push_back(p);
+                plv::Placement dot;
+                dot.sheet_index = k;
+                dot.shape.outer = {{x + 35, y + 25}, {x + 35.3, y + 25}, {x + 35.3, y + 25.3}, {x + 35, y + 25}};
+                r.placements.push_back(dot);
+            }
+        }
+    }
+    return r;
+}
+
+void show_scene_layout(const plv::NestingResult& layout) {
+    app::GuiState& gui = app::gui_state();
+    std::lock_guard<std::mutex> lock(gui.state_mutex);
+    gui.shown_result = layout;  // same count: the vector keeps its storage
+    gui.has_result = true;
+    app::note_display_change(gui);
+}
+
+// Sets the scene up and puts the shared state back afterwards.
+class CanvasReuse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_editor_ = app::editor_state();
+        app::EditorState& st = app::editor_state();
+        st = app::EditorState{};
+        st.grid_visible = true;
+        app::EditorEntity line;
+        line.kind = app::EntityKind::line;
+        line.p0 = {100, 100};
+        line.p1 = {900, 500};
+        app::EditorEntity circle;
+        circle.kind = app::EntityKind::circle;
+        circle.p0 = {500, 300};
+        circle.p1 = {600, 300};
+        st.entities = {line, circle};
+        show_scene_layout(scene_layout(0.0));
+    }
+    void TearDown() override {
+        app::editor_state() = saved_editor_;
+        app::GuiState& gui = app::gui_state();
+        std::lock_guard<std::mutex> lock(gui.state_mutex);
+        gui.shown_result = plv::NestingResult{};
+        gui.has_result = false;
+        app::note_display_change(gui);
+    }
+
+    static void move_mouse(int x, int y) {
+        app::EditorState& st = app::editor_state();
+        st.hover_valid = true;
+        st.hover_screen = {x, y};
+        st.hover_point = {(x - 590) / 0.2, (y - 134) / 0.2};
+        st.object_snap_hit = (x % 2) == 0;
+    }
+
+    // Each paint of the window starts on a new off-screen bitmap.
+    static void clear(const Dib& dib) {
+        RECT all{0, 0, 1400, 900};
+        FillRect(dib.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+
+    // The whole canvas drawn afresh from the state, every part included.
+    static void paint_fresh(const Dib& dib, const app::Rect& client) {
+        clear(dib);
+        app::draw_paint_list(dib.dc(),
+                             app::build_canvas(app::take_canvas_snapshot(app::gui_state()), app::editor_state(),
+                                               client),
+                             app::main_window_resources());
+    }
+
+    static void paint(const Dib& dib, const app::Rect& client) {
+        clear(dib);
+        const RECT rc{client.left, client.top, client.right, client.bottom};
+        app::paint_canvas(dib.dc(), rc);
+    }
+
+    static int differing_pixels(const Dib& a, const Dib& b) {
+        int n = 0;
+        for (int y = 0; y < 900; ++y)
+            for (int x = 0; x < 1400; ++x) n += a.at(x, y) == b.at(x, y) ? 0 : 1;
+        return n;
+    }
+
+private:
+    app::EditorState saved_editor_;
+};
+
+TEST_F(CanvasReuse, RepaintAfterAMouseMoveMatchesAFullRepaint) {
+    Dib shown(1400, 900);
+    Dib fresh(1400, 900);
+    ASSERT_TRUE(shown.ok() && fresh.ok());
+    paint(shown, kSceneClient);
+    for (const app::ScreenPoint at : {app::ScreenPoint{800, 400}, app::ScreenPoint{1003, 251}}) {
+        move_mouse(at.x, at.y);
+        paint(shown, kSceneClient);
+        paint_fresh(fresh, kSceneClient);
+        EXPECT_EQ(differing_pixels(shown, fresh), 0) << "mouse at " << at.x << ", " << at.y;
+    }
+    // The crosshair is there, so the overlay was drawn.
+    EXPECT_EQ(shown.at(1003, 700), (Rgb{120, 140, 130}));
+}
+
+TEST_F(CanvasReuse, EveryChangeOfThePictureShowsTheNewOne) {
+    struct Change {
+        const char* what;
+        void (*apply)();
+        app::Rect client;
+    };
+    const Change changes[] = {
+        {"new layout", [] { show_scene_layout(scene_layout(7.0)); }, kSceneClient},
+        {"zoom",
+         [] {
+             app::EditorState& st = app::editor_state();
+             st.zoom *= 1.18;
+             st.pan_x = (st.pan_x - 300.0) * 1.18 + 300.0;
+             st.pan_y = (st.pan_y - 200.0) * 1.18 + 200.0;
+         },
+         kSceneClient},
+        {"pan",
+         [] {
+             app::editor_state().pan_x += 37.0;
+             app::editor_state().pan_y -= 23.0;
+         },
+         kSceneClient},
+        {"resize", [] {}, app::Rect{0, 0, 1300, 860}},
+        {"grid off", [] { app::editor_state().grid_visible = false; }, app::Rect{0, 0, 1300, 860}},
+    };
+    Dib shown(1400, 900);
+    Dib before(1400, 900);
+    Dib fresh(1400, 900);
+    ASSERT_TRUE(shown.ok() && before.ok() && fresh.ok());
+    app::Rect client = kSceneClient;
+    move_mouse(800, 400);
+    paint(shown, client);
+    for (const Change& change : changes) {
+        paint_fresh(before, client);
+        change.apply();
+        client = change.client;
+        paint(shown, client);
+        paint_fresh(fresh, client);
+        EXPECT_GT(differing_pixels(before, fresh), 0) << change.what << " changes nothing";
+        EXPECT_EQ(differing_pixels(shown, fresh), 0) << "after " << change.what;
+    }
+}
+
 }  // namespace
