@@ -419,7 +419,10 @@ CanvasSnapshot take_canvas_snapshot(GuiState& gui, KeptCanvasLayout& kept) {
         snap.saving = gui.live_stats.improvement;
     }
     if (copied) kept.layout = finish_canvas_layout(std::move(*copied));
-    if (snap.has_layout) snap.shown = kept.layout;
+    if (snap.has_layout)
+        snap.shown = kept.layout;
+    else
+        kept = KeptCanvasLayout{};  // a large layout is not held after it went
     return snap;
 }
 

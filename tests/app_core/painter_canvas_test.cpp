@@ -631,6 +631,12 @@ TEST(CanvasSnapshotCopy, KeptLayoutIsCopiedAgainOnlyAfterAChange) {
     const auto second = app::take_canvas_snapshot(gui, kept).shown;
     EXPECT_NE(second, first);
     EXPECT_EQ(second->sheets, 3);
+
+    // Nothing to show: the copy is let go.
+    gui.has_result = false;
+    app::note_display_change(gui);
+    EXPECT_EQ(app::take_canvas_snapshot(gui, kept).shown, nullptr);
+    EXPECT_EQ(kept.layout, nullptr);
 }
 
 // Every writer of the shown layout or the preview tells the painters.
