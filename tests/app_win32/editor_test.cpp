@@ -234,6 +234,7 @@ TEST_F(EditorWindow, ValueWindowTakesATypedValue) {
     EXPECT_TRUE(owner_disabled);
     EXPECT_TRUE(IsWindowEnabled(window_));
     EXPECT_EQ(FindWindowA(app::kValueWindowClass, nullptr), nullptr);
+    ASSERT_EQ(ents.size(), 2u);
     EXPECT_DOUBLE_EQ(ents[0].p1.x, 250.5);
     EXPECT_EQ(ents[1].text, "150 mm");
     EXPECT_FALSE(app::editor_state().dimension_active);
@@ -247,6 +248,7 @@ TEST_F(EditorWindow, ValueWindowTakesATypedValue) {
     SendMessageA(window_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
     ASSERT_TRUE(cancel.found());
     EXPECT_EQ(shown, "150 mm");
+    ASSERT_EQ(ents.size(), 2u);
     EXPECT_DOUBLE_EQ(ents[0].p1.x, 250.5);
     EXPECT_EQ(app::editor_state().selection, 1);
 }
