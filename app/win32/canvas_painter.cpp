@@ -294,7 +294,8 @@ void paint_canvas(HDC dc, const RECT& client) {
     const Rect rc{client.left, client.top, client.right, client.bottom};
     const EditorState& editor = editor_state();
     const PaintResources res = main_window_resources();
-    if (snap.shown == nullptr) {
+    const Rect canvas = canvas_rect(rc);
+    if (snap.shown == nullptr || canvas.width() <= 0 || canvas.height() <= 0) {
         draw_paint_list(dc, build_canvas(snap, editor, rc), res);
         return;
     }
