@@ -352,4 +352,19 @@ TEST_F(UserSession, TextsDrawnOverLaterSheetsAreSavedOnThoseSheets) {
     EXPECT_EQ(found, 2);
 }
 
+TEST_F(UserSession, ABadSettingIsShownWithItsFieldAndTheTypedText) {
+    app::gui_state().selected_files = {{plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf")), 1}};
+    set_text(app::IDC_LOG, "kept");
+    // A letter O with an accent where a digit should be.
+    set_text(app::IDC_SHEET_WIDTH, "\xc3\x93" "3000");
+    window_test::MessageBoxWatcher box;
+    command(app::IDC_RUN);
+    box.finish();
+    ASSERT_TRUE(box.seen());
+    EXPECT_EQ(box.caption(), "Configuracion invalida");
+    EXPECT_EQ(box.text(), "Valor no valido en \"Ancho chapa\": \xc3\x93" "3000");
+    EXPECT_EQ(log(), "kept");
+    expect_idle_buttons();
+}
+
 }  // namespace

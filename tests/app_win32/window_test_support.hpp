@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/win32/app_windows.hpp"
+#include "app/win32/file_dialogs.hpp"
 #include "app/win32/main_window.hpp"
 
 namespace window_test {
@@ -58,12 +59,13 @@ public:
                 HWND box = nullptr;
                 EnumThreadWindows(owner_, &find_box, reinterpret_cast<LPARAM>(&box));
                 if (box != nullptr) {
-                    char text[512] = {};
-                    GetWindowTextA(box, text, sizeof(text));
-                    caption_ = text;
-                    text[0] = '\0';
-                    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-                    text_ = text;
+                    // Wide, as UTF-8: the boxes show paths and typed values.
+                    wchar_t text[512] = {};
+                    GetWindowTextW(box, text, 512);
+                    caption_ = app::utf16_to_utf8(text);
+                    text[0] = L'\0';
+                    GetDlgItemTextW(box, 0xFFFF, text, 512);
+                    text_ = app::utf16_to_utf8(text);
                     seen_ = true;
                     PostMessageA(box, WM_COMMAND, IDOK, 0);
                     return;
