@@ -202,6 +202,7 @@ void emit_grid(const Part& part, const ArrayPattern& pattern, std::int32_t first
                SheetList&& sheet_list) {
     const std::int32_t quantity = part.quantity;
     if (quantity <= 0 || pattern.count <= 0) return;
+    const double net_area = part_net_area(part);
     std::int32_t c = 0;
     for (std::int32_t s = 0; c < quantity; ++s) {
         std::vector<Placement>& list = sheet_list(s, std::min(pattern.count, quantity - c));
@@ -212,8 +213,8 @@ void emit_grid(const Part& part, const ArrayPattern& pattern, std::int32_t first
             for (std::int32_t j = 0; j < cols && c < quantity; ++j) {
                 const double x = j * pattern.pitch_x + offset;
                 const double y = pattern.pitch_y * i;
-                list.push_back(
-                    make_placement(part, pattern.shape, first_sheet + s, c + 1, x, y, pattern.angle));
+                list.push_back(make_placement(part, pattern.shape, first_sheet + s, c + 1, x, y,
+                                              pattern.angle, net_area));
                 ++c;
             }
         }

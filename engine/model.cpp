@@ -57,6 +57,12 @@ double part_net_area(const Part& part) { return part.shape.net_area(); }
 
 Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
                          std::int32_t copy_number, double x, double y, double angle) {
+    return make_placement(part, shape, sheet_index, copy_number, x, y, angle, part_net_area(part));
+}
+
+Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
+                         std::int32_t copy_number, double x, double y, double angle,
+                         double net_area) {
     Placement p;
     p.part_name = part.name;
     p.source = part.source;
@@ -66,7 +72,7 @@ Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sh
     p.x = x;
     p.y = y;
     p.angle = angle;
-    p.net_area = part_net_area(part);
+    p.net_area = net_area;
     return p;
 }
 

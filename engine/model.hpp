@@ -140,5 +140,10 @@ double part_net_area(const Part& part);
 // moved by (x, y).
 Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
                          std::int32_t copy_number, double x, double y, double angle);
+// The same with the part's net area passed in, by a caller that places many
+// copies of one part.
+Placement make_placement(const Part& part, const Polygon& shape, std::int32_t sheet_index,
+                         std::int32_t copy_number, double x, double y, double angle,
+                         double net_area);
 
 }  // namespace plv
