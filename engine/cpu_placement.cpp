@@ -27,24 +27,53 @@ void blend_keys(double area, double height, double width, const IterativeNesting
     }
 }
 
-// The seven-key order on bare keys; a NaN key decides nothing.
-bool keys_before(const double* a, const double* b) {
-    for (int i = 0; i < 7; ++i) {
-        if (a[i] < b[i]) return true;
-        if (b[i] < a[i]) return false;
-    }
-    return false;
+// The keys of a position whose moved box has its minimum at (x, y), where
+// `united` is the box around that box and the sheet's placements.
+detail::RankKeys union_keys(const BoundingBox& united, double y, double x,
+                            const IterativeNestingOptions& options) {
+    detail::RankKeys k;
+    const double w = united.width();
+    const double h = united.height();
+    k.union_area = w * h;
+    k.union_height = h;
+    k.union_width = w;
+    blend_keys(k.union_area, h, w, options, k.primary, k.secondary);
+    k.y = y;
+    k.x = x;
+    return k;
 }
 
-// A total order when no key is NaN: the seven keys, then the angle's place
-// in the list (the order a stable sort of the full list keeps for ties),
-// then the offering order, which never decides since the positions of one
-// angle differ in x or y.
+// The seven-key order: -1, 0 or 1 as a ranks before, with or after b. A NaN
+// key decides nothing, so with NaN keys this is no strict weak order.
+int compare_keys(const detail::RankKeys& a, const detail::RankKeys& b) {
+    const auto key = [](double p, double q) { return p < q ? -1 : (q < p ? 1 : 0); };
+    if (const int c = key(a.primary, b.primary)) return c;
+    if (const int c = key(a.secondary, b.secondary)) return c;
+    if (const int c = key(a.union_area, b.union_area)) return c;
+    if (const int c = key(a.union_height, b.union_height)) return c;
+    if (const int c = key(a.union_width, b.union_width)) return c;
+    if (const int c = key(a.y, b.y)) return c;
+    return key(a.x, b.x);
+}
+
+bool has_nan(const detail::RankKeys& k) {
+    return std::isnan(k.primary) || std::isnan(k.secondary) || std::isnan(k.union_area) ||
+           std::isnan(k.union_height) || std::isnan(k.union_width) || std::isnan(k.y) ||
+           std::isnan(k.x);
+}
+
+// The keys that come from the union box alone are equal.
+bool same_box_keys(const detail::RankKeys& a, const detail::RankKeys& b) {
+    return a.primary == b.primary && a.secondary == b.secondary && a.union_area == b.union_area &&
+           a.union_height == b.union_height && a.union_width == b.union_width;
+}
+
+// A total order when no key is NaN: the keys, then the angle's place in the
+// list (the order a stable sort of the full list keeps for ties), then the
+// offering order, which never decides since the positions of one angle differ
+// in x or y.
 bool ranked_before(const detail::RankedPosition& a, const detail::RankedPosition& b) {
-    for (int i = 0; i < 7; ++i) {
-        if (a.keys[i] < b.keys[i]) return true;
-        if (b.keys[i] < a.keys[i]) return false;
-    }
+    if (const int c = compare_keys(a.keys, b.keys)) return c < 0;
     if (a.angle != b.angle) return a.angle < b.angle;
     return a.index < b.index;
 }
@@ -52,11 +81,11 @@ bool ranked_before(const detail::RankedPosition& a, const detail::RankedPosition
 }  // namespace
 
 bool ranks_before(const PositionCandidate& a, const PositionCandidate& b) {
-    const double ka[7] = {a.primary, a.secondary, a.union_area, a.union_height,
-                          a.union_width, a.y, a.x};
-    const double kb[7] = {b.primary, b.secondary, b.union_area, b.union_height,
-                          b.union_width, b.y, b.x};
-    return keys_before(ka, kb);
+    const detail::RankKeys ka{a.primary, a.secondary, a.union_area, a.union_height,
+                              a.union_width, a.y, a.x};
+    const detail::RankKeys kb{b.primary, b.secondary, b.union_area, b.union_height,
+                              b.union_width, b.y, b.x};
+    return compare_keys(ka, kb) < 0;
 }
 
 void set_ranking_keys(PositionCandidate& candidate, double union_area, double union_height,
@@ -98,62 +127,56 @@ struct InnerBefore {
 };
 constexpr InnerBefore inner_before;
 
-}  // namespace
+// One placer call: the part at each angle tried against one sheet.
+struct Attempt {
+    const Sheet& sheet;
+    const std::vector<Placement>& placed;
+    const SheetState& state;
+    const IterativeNestingOptions& options;
+    const std::vector<const RotatedShape*>& shapes;  // per angle tried
+    bool has_box;  // the sheet holds placements
+    const BoundingBox& sheet_box;  // the box around them
+    // A position with an outline point deep inside a placed shape is taken;
+    // null where that cannot be known early.
+    const SheetCoverage* cover;
 
-bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
-               const std::vector<Placement>& placed, const SheetState& state,
-               std::int32_t sheet_index, const IterativeNestingOptions& options,
-               RotationCache& cache, Workspace& ws, Placement& out) {
-    if (item.part == nullptr || angles.empty()) return false;
-    const Part& part = *item.part;
-    const double spacing = options.spacing;
-    const bool has_box = !state.empty();
-    const BoundingBox& sheet_box = state.sheet_box();
-
-    std::vector<const RotatedShape*> shapes;
-    shapes.reserve(angles.size());
-    for (const double angle : angles) shapes.push_back(&cache.get(part, angle));
-
-    coordinate_lists(state, spacing, ws.xs, ws.ys);
-    // Positions whose box lies inside the sheet box share the union box and
-    // so the first five keys, the smallest any position can have (every key
-    // grows with the union box): they come first, ordered by y, x and angle.
-    // The rest are ranked by all seven keys.
-    double inner_keys[7] = {0, 0, 0, 0, 0, 0, 0};
-    if (has_box) {
-        inner_keys[3] = sheet_box.height();
-        inner_keys[4] = sheet_box.width();
-        inner_keys[2] = inner_keys[4] * inner_keys[3];
-        blend_keys(inner_keys[2], inner_keys[3], inner_keys[4], options, inner_keys[0],
-                   inner_keys[1]);
+    bool is_free(const RankedPosition& e) const {
+        const RotatedShape& r = *shapes[e.angle];
+        return position_free(r.geo, r.shape, e.px, e.py, geom::translate_box(r.box, e.px, e.py),
+                             placed, state, options.spacing);
     }
-    // The grid positions of one angle come in y then x order, so the inner
-    // group is a sorted run per angle plus the extra positions.
-    std::vector<RankedPosition>& ranked = ws.ranked;
+    RankKeys keys_at(const BoundingBox& moved) const {
+        const BoundingBox united = has_box ? geom::box_union(moved, sheet_box) : moved;
+        return union_keys(united, moved.min_y, moved.min_x, options);
+    }
+};
+
+// Generate and rank. Positions whose box lies inside the sheet box share the
+// union box and so the first five keys, the smallest any position can have
+// (every key grows with the union box): they form the inner group, ranked by
+// y, x and angle alone. The grid positions of one angle come in y then x
+// order, so the group is a sorted run per angle (ws.inner, ws.inner_runs)
+// plus the rest (ws.inner_extra). Every other position goes to ws.ranked
+// with its keys. Returns whether any key is NaN.
+bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
     std::vector<InnerPosition>& inner_grid = ws.inner;
     std::vector<InnerPosition>& inner_extra = ws.inner_extra;
-    std::vector<std::pair<std::size_t, std::size_t>>& runs = ws.inner_runs;
-    ranked.clear();
+    ws.ranked.clear();
     inner_grid.clear();
     inner_extra.clear();
-    runs.clear();
-    bool any_nan = false;
-    // A position with an outline point deep inside a placed shape is taken;
-    // the margin of the free test is never negative there.
-    const SheetCoverage* cover =
-        has_box && spacing >= 0.0 ? &state.coverage(sheet.width, sheet.height, placed) : nullptr;
-    if (cover != nullptr && cover->empty()) cover = nullptr;
-    const double inverse = cover != nullptr ? cover->inverse() : 0.0;
+    ws.inner_runs.clear();
+    bool any_nan = has_nan(inner);
+    const double inverse = at.cover != nullptr ? at.cover->inverse() : 0.0;
     grid_positions(ws.xs, ws.ys, ws);
-    for (std::size_t a = 0; a < shapes.size(); ++a) {
-        const RotatedShape& r = *shapes[a];
-        extra_positions(placed, state, r, spacing, options.extra_positions, ws);
+    for (std::size_t a = 0; a < at.shapes.size(); ++a) {
+        const RotatedShape& r = *at.shapes[a];
+        extra_positions(at.placed, at.state, r, at.options.spacing, at.options.extra_positions, ws);
         ws.probes.clear();
         for (const Point& q : r.probes) ws.probes.push_back(Point{q.x * inverse, q.y * inverse});
-        const bool probe = cover != nullptr && !ws.probes.empty();
+        const bool probe = at.cover != nullptr && !ws.probes.empty();
         const std::size_t run_start = inner_grid.size();
         const auto add_inner = [&](const RankedPosition& q, std::size_t i) {
-            const InnerPosition e{q.keys[5], q.keys[6], q.px, q.py, q.angle, q.index};
+            const InnerPosition e{q.keys.y, q.keys.x, q.px, q.py, q.angle, q.index};
             if (i < ws.grid_size &&
                 (inner_grid.size() == run_start || inner_before(inner_grid.back(), e))) {
                 inner_grid.push_back(e);
@@ -164,8 +187,8 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
         for (std::size_t i = 0; i < ws.positions.size(); ++i) {
             const Point p = ws.positions[i];
             const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
-            if (!box_inside_sheet(b, sheet)) continue;
-            if (probe && cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
+            if (!box_inside_sheet(b, at.sheet)) continue;
+            if (probe && at.cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
                 continue;
             }
             RankedPosition e;
@@ -173,172 +196,209 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
             e.py = p.y;
             e.angle = static_cast<std::uint32_t>(a);
             e.index = static_cast<std::uint32_t>(i);
-            e.keys[5] = b.min_y;
-            e.keys[6] = b.min_x;
-            if (has_box && b.min_x >= sheet_box.min_x && b.min_y >= sheet_box.min_y &&
-                b.max_x <= sheet_box.max_x && b.max_y <= sheet_box.max_y) {
+            e.keys.y = b.min_y;
+            e.keys.x = b.min_x;
+            const BoundingBox& s = at.sheet_box;
+            if (at.has_box && b.min_x >= s.min_x && b.min_y >= s.min_y && b.max_x <= s.max_x &&
+                b.max_y <= s.max_y) {
                 add_inner(e, i);
                 continue;
             }
-            const BoundingBox u = has_box ? geom::box_union(b, sheet_box) : b;
-            const double w = u.width();
-            const double h = u.height();
-            e.keys[2] = w * h;
-            e.keys[3] = h;
-            e.keys[4] = w;
-            blend_keys(e.keys[2], h, w, options, e.keys[0], e.keys[1]);
-            bool same_as_inner = has_box;
-            for (int k = 0; k < 7; ++k) {
-                if (std::isnan(e.keys[k])) any_nan = true;
-                if (k < 5 && !(e.keys[k] == inner_keys[k])) same_as_inner = false;
-            }
-            if (!same_as_inner) {
-                ranked.push_back(e);
-            } else {
+            e.keys = at.keys_at(b);
+            if (has_nan(e.keys)) any_nan = true;
+            if (at.has_box && same_box_keys(e.keys, inner)) {
                 add_inner(e, i);
+            } else {
+                ws.ranked.push_back(e);
             }
         }
-        runs.emplace_back(run_start, inner_grid.size());
+        ws.inner_runs.emplace_back(run_start, inner_grid.size());
     }
-    for (const double k : inner_keys) {
-        if (std::isnan(k)) any_nan = true;
-    }
-    if (ranked.empty() && inner_grid.empty() && inner_extra.empty()) return false;
+    return any_nan;
+}
 
-    const auto is_free = [&](const RankedPosition& e) {
-        const RotatedShape& r = *shapes[e.angle];
-        return position_free(r.geo, r.shape, e.px, e.py, geom::translate_box(r.box, e.px, e.py),
-                             placed, state, spacing);
-    };
-    std::vector<RankedPosition>& accepted = ws.accepted;
-    accepted.clear();
-    if (!any_nan) {
-        // Test in key order, only until the pick is decided: the first
-        // top_k free positions are the first top_k of the sorted full list.
-        const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
-        // The extras go into buckets by y, in a counting pass; a bucket is
-        // sorted only when the merge reaches it. The bucket of y is monotone
-        // in y, so bucket order agrees with the order.
-        std::vector<InnerPosition>& sorted = ws.inner_sorted;
-        std::vector<std::uint32_t>& bucket_start = ws.bucket_start;
-        std::size_t buckets = 1;
-        double y_low = 0.0, y_scale = 0.0;
-        if (inner_extra.size() > 128) {
-            double y_high = inner_extra[0].y;
-            y_low = y_high;
-            for (const InnerPosition& e : inner_extra) {
-                y_low = std::min(y_low, e.y);
+// The inner group in order, merged lazily from the runs and the extras:
+// usually the pick is decided long before the end. The extras go into
+// buckets by y in a counting pass, and a bucket is sorted only when the merge
+// reaches it; the bucket of y is monotone in y, so bucket order agrees with
+// the order.
+class InnerOrder {
+public:
+    explicit InnerOrder(Workspace& ws)
+        : grid_(ws.inner), runs_(ws.inner_runs), sorted_(ws.inner_sorted),
+          bucket_start_(ws.bucket_start) {
+        const std::vector<InnerPosition>& extra = ws.inner_extra;
+        if (extra.size() > 128) {
+            double y_high = extra[0].y;
+            y_low_ = y_high;
+            for (const InnerPosition& e : extra) {
+                y_low_ = std::min(y_low_, e.y);
                 y_high = std::max(y_high, e.y);
             }
-            if (y_high > y_low) {
-                buckets = inner_extra.size() / 32;
-                y_scale = static_cast<double>(buckets) / (y_high - y_low);
+            if (y_high > y_low_) {
+                buckets_ = extra.size() / 32;
+                y_scale_ = static_cast<double>(buckets_) / (y_high - y_low_);
             }
         }
-        const auto bucket_of = [&](double y) {
-            double t = (y - y_low) * y_scale;
-            if (!(t > 0.0)) t = 0.0;
-            const double top = static_cast<double>(buckets - 1);
-            if (t > top) t = top;
-            return static_cast<std::size_t>(t);
-        };
-        bucket_start.assign(buckets + 1, 0);
-        for (const InnerPosition& e : inner_extra) ++bucket_start[bucket_of(e.y) + 1];
-        for (std::size_t q = 0; q < buckets; ++q) bucket_start[q + 1] += bucket_start[q];
-        sorted.resize(inner_extra.size());
-        {
-            std::vector<std::uint32_t> fill(bucket_start.begin(), bucket_start.end() - 1);
-            for (const InnerPosition& e : inner_extra) sorted[fill[bucket_of(e.y)]++] = e;
-        }
-        std::size_t bucket = 0;  // buckets before this one are sorted
-        // Merged lazily: usually the pick is decided long before the end.
-        std::size_t extra_next = 0;
-        while (accepted.size() < want) {
-            const InnerPosition* best = nullptr;
-            std::pair<std::size_t, std::size_t>* best_run = nullptr;
-            for (auto& run : runs) {
-                if (run.first < run.second &&
-                    (best == nullptr || inner_before(inner_grid[run.first], *best))) {
-                    best = &inner_grid[run.first];
-                    best_run = &run;
-                }
-            }
-            while (bucket < buckets && bucket_start[bucket] <= extra_next) {
-                std::sort(sorted.begin() + bucket_start[bucket],
-                          sorted.begin() + bucket_start[bucket + 1], inner_before);
-                ++bucket;
-            }
-            if (extra_next < sorted.size() &&
-                (best == nullptr || inner_before(sorted[extra_next], *best))) {
-                best = &sorted[extra_next];
-                best_run = nullptr;
-            }
-            if (best == nullptr) break;
-            if (best_run != nullptr) {
-                ++best_run->first;
-            } else {
-                ++extra_next;
-            }
-            RankedPosition e;
-            for (int k = 0; k < 5; ++k) e.keys[k] = inner_keys[k];
-            e.keys[5] = best->y;
-            e.keys[6] = best->x;
-            e.px = best->px;
-            e.py = best->py;
-            e.angle = best->angle;
-            e.index = best->index;
-            if (is_free(e)) accepted.push_back(e);
-        }
-        const auto after = [](const RankedPosition& a, const RankedPosition& b) {
-            return ranked_before(b, a);
-        };
-        if (accepted.size() < want) std::make_heap(ranked.begin(), ranked.end(), after);
-        while (!ranked.empty() && accepted.size() < want) {
-            std::pop_heap(ranked.begin(), ranked.end(), after);
-            const RankedPosition e = ranked.back();
-            ranked.pop_back();
-            if (is_free(e)) accepted.push_back(e);
-        }
-    } else {
-        // Keys that decide nothing make the order depend on the list's own
-        // order: rank the full list as it stands, as a stable sort does.
-        ranked.clear();
-        for (std::size_t a = 0; a < shapes.size(); ++a) {
-            const RotatedShape& r = *shapes[a];
-            const bool extras = generate_positions(placed, state, r, spacing,
-                                                   options.extra_positions, ws.xs, ws.ys, ws);
-            if (extras) sort_positions(ws.positions);
-            for (std::size_t i = 0; i < ws.positions.size(); ++i) {
-                const Point p = ws.positions[i];
-                const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
-                if (!box_inside_sheet(b, sheet)) continue;
-                if (cover != nullptr && cover->any_covered(r.probes, p.x, p.y)) continue;
-                const BoundingBox u = has_box ? geom::box_union(b, sheet_box) : b;
-                RankedPosition e;
-                const double w = u.width();
-                const double h = u.height();
-                e.keys[2] = w * h;
-                e.keys[3] = h;
-                e.keys[4] = w;
-                e.keys[5] = b.min_y;
-                e.keys[6] = b.min_x;
-                blend_keys(e.keys[2], h, w, options, e.keys[0], e.keys[1]);
-                e.px = p.x;
-                e.py = p.y;
-                e.angle = static_cast<std::uint32_t>(a);
-                e.index = static_cast<std::uint32_t>(i);
-                if (is_free(e)) accepted.push_back(e);
-            }
-        }
-        merge_sort(accepted, [](const RankedPosition& a, const RankedPosition& b) {
-            return keys_before(a.keys, b.keys);
-        });
+        bucket_start_.assign(buckets_ + 1, 0);
+        for (const InnerPosition& e : extra) ++bucket_start_[bucket_of(e.y) + 1];
+        for (std::size_t q = 0; q < buckets_; ++q) bucket_start_[q + 1] += bucket_start_[q];
+        sorted_.resize(extra.size());
+        std::vector<std::uint32_t> fill(bucket_start_.begin(), bucket_start_.end() - 1);
+        for (const InnerPosition& e : extra) sorted_[fill[bucket_of(e.y)]++] = e;
     }
-    if (accepted.empty()) return false;
 
-    const std::size_t pick =
-        pick_index(options.top_k, accepted.size(), options.position_seed, sheet_index, placed.size());
-    const RankedPosition& e = accepted[pick];
+    // The next position in order; null after the last.
+    const InnerPosition* next() {
+        const InnerPosition* best = nullptr;
+        std::pair<std::size_t, std::size_t>* best_run = nullptr;
+        for (auto& run : runs_) {
+            if (run.first < run.second &&
+                (best == nullptr || inner_before(grid_[run.first], *best))) {
+                best = &grid_[run.first];
+                best_run = &run;
+            }
+        }
+        while (bucket_ < buckets_ && bucket_start_[bucket_] <= extra_next_) {
+            std::sort(sorted_.begin() + bucket_start_[bucket_],
+                      sorted_.begin() + bucket_start_[bucket_ + 1], inner_before);
+            ++bucket_;
+        }
+        if (extra_next_ < sorted_.size() &&
+            (best == nullptr || inner_before(sorted_[extra_next_], *best))) {
+            best = &sorted_[extra_next_];
+            best_run = nullptr;
+        }
+        if (best == nullptr) return nullptr;
+        if (best_run != nullptr) {
+            ++best_run->first;
+        } else {
+            ++extra_next_;
+        }
+        return best;
+    }
+
+private:
+    std::size_t bucket_of(double y) const {
+        double t = (y - y_low_) * y_scale_;
+        if (!(t > 0.0)) t = 0.0;
+        const double top = static_cast<double>(buckets_ - 1);
+        if (t > top) t = top;
+        return static_cast<std::size_t>(t);
+    }
+
+    const std::vector<InnerPosition>& grid_;
+    std::vector<std::pair<std::size_t, std::size_t>>& runs_;
+    std::vector<InnerPosition>& sorted_;
+    std::vector<std::uint32_t>& bucket_start_;
+    std::size_t buckets_ = 1;
+    double y_low_ = 0.0;
+    double y_scale_ = 0.0;
+    std::size_t bucket_ = 0;  // buckets before this one are sorted
+    std::size_t extra_next_ = 0;
+};
+
+// Test until the pick is decided: the free positions in key order, inner
+// group first, into ws.accepted until it holds `want`. The first `want` free
+// positions are the first `want` of the sorted full list.
+void accept_in_key_order(const Attempt& at, const RankKeys& inner, std::size_t want,
+                         Workspace& ws) {
+    std::vector<RankedPosition>& accepted = ws.accepted;
+    InnerOrder inner_order(ws);
+    while (accepted.size() < want) {
+        const InnerPosition* best = inner_order.next();
+        if (best == nullptr) break;
+        RankedPosition e;
+        e.keys = inner;
+        e.keys.y = best->y;
+        e.keys.x = best->x;
+        e.px = best->px;
+        e.py = best->py;
+        e.angle = best->angle;
+        e.index = best->index;
+        if (at.is_free(e)) accepted.push_back(e);
+    }
+    std::vector<RankedPosition>& ranked = ws.ranked;
+    const auto after = [](const RankedPosition& a, const RankedPosition& b) {
+        return ranked_before(b, a);
+    };
+    if (accepted.size() < want) std::make_heap(ranked.begin(), ranked.end(), after);
+    while (!ranked.empty() && accepted.size() < want) {
+        std::pop_heap(ranked.begin(), ranked.end(), after);
+        const RankedPosition e = ranked.back();
+        ranked.pop_back();
+        if (at.is_free(e)) accepted.push_back(e);
+    }
+}
+
+// Keys that decide nothing make the order depend on the list's own order:
+// every free position of the full list as it stands, then ranked as a stable
+// sort ranks them.
+void accept_in_list_order(const Attempt& at, Workspace& ws) {
+    std::vector<RankedPosition>& accepted = ws.accepted;
+    for (std::size_t a = 0; a < at.shapes.size(); ++a) {
+        const RotatedShape& r = *at.shapes[a];
+        const bool extras = generate_positions(at.placed, at.state, r, at.options.spacing,
+                                               at.options.extra_positions, ws.xs, ws.ys, ws);
+        if (extras) sort_positions(ws.positions);
+        for (std::size_t i = 0; i < ws.positions.size(); ++i) {
+            const Point p = ws.positions[i];
+            const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
+            if (!box_inside_sheet(b, at.sheet)) continue;
+            if (at.cover != nullptr && at.cover->any_covered(r.probes, p.x, p.y)) continue;
+            RankedPosition e;
+            e.keys = at.keys_at(b);
+            e.px = p.x;
+            e.py = p.y;
+            e.angle = static_cast<std::uint32_t>(a);
+            e.index = static_cast<std::uint32_t>(i);
+            if (at.is_free(e)) accepted.push_back(e);
+        }
+    }
+    merge_sort(accepted, [](const RankedPosition& a, const RankedPosition& b) {
+        return compare_keys(a.keys, b.keys) < 0;
+    });
+}
+
+}  // namespace
+
+bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<double>& angles,
+               const std::vector<Placement>& placed, const SheetState& state,
+               std::int32_t sheet_index, const IterativeNestingOptions& options,
+               RotationCache& cache, Workspace& ws, Placement& out) {
+    if (item.part == nullptr || angles.empty()) return false;
+    const Part& part = *item.part;
+    std::vector<const RotatedShape*> shapes;
+    shapes.reserve(angles.size());
+    for (const double angle : angles) shapes.push_back(&cache.get(part, angle));
+
+    const bool has_box = !state.empty();
+    const BoundingBox& sheet_box = state.sheet_box();
+    // The free test's margin is never negative where coverage rules out a
+    // position.
+    const SheetCoverage* cover = has_box && options.spacing >= 0.0
+                                     ? &state.coverage(sheet.width, sheet.height, placed)
+                                     : nullptr;
+    if (cover != nullptr && cover->empty()) cover = nullptr;
+    const Attempt at{sheet, placed, state, options, shapes, has_box, sheet_box, cover};
+    // The first five keys of the inner group; y and x are each position's own.
+    const RankKeys inner = has_box ? union_keys(sheet_box, 0.0, 0.0, options) : RankKeys{};
+
+    coordinate_lists(state, options.spacing, ws.xs, ws.ys);
+    const bool any_nan = rank_positions(at, inner, ws);
+    if (ws.ranked.empty() && ws.inner.empty() && ws.inner_extra.empty()) return false;
+    ws.accepted.clear();
+    if (!any_nan) {
+        const std::size_t want = options.top_k > 1 ? static_cast<std::size_t>(options.top_k) : 1;
+        accept_in_key_order(at, inner, want, ws);
+    } else {
+        accept_in_list_order(at, ws);
+    }
+    if (ws.accepted.empty()) return false;
+
+    const std::size_t pick = pick_index(options.top_k, ws.accepted.size(), options.position_seed,
+                                        sheet_index, placed.size());
+    const RankedPosition& e = ws.accepted[pick];
     const RotatedShape& r = *shapes[e.angle];
     out = make_placement(part, r.shape, sheet_index, item.copy_number, e.px, e.py, r.angle);
     return true;

@@ -156,10 +156,20 @@ private:
     const std::vector<Point>* points_ = nullptr;
 };
 
-// An inside position with its seven keys (primary, secondary, union area,
-// height, width, y, x), not yet free-tested.
+// The seven keys that rank a position, compared ascending in this order.
+struct RankKeys {
+    double primary;  // blend of the union box's height and width, or its area
+    double secondary;  // the other of the two
+    double union_area;  // of the box around the sheet's placements and this one
+    double union_height;
+    double union_width;
+    double y;  // moved outer box minimum
+    double x;
+};
+
+// An inside position with its keys, not yet free-tested.
 struct RankedPosition {
-    double keys[7];
+    RankKeys keys;
     double px;
     double py;
     std::uint32_t angle;  // index into the angles tried
