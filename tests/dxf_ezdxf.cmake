@@ -20,6 +20,16 @@ if(TARGET dxf_tests)
     FIXTURES_SETUP dxf_ezdxf_files
     LABELS dxf)
 
+  # The program's save path too: drawing items moved onto the file's sheets.
+  if(TARGET app_core_tests)
+    add_test(NAME dxf_ezdxf_write_app COMMAND app_core_tests "--gtest_filter=ExportSheetPlacement.*")
+    set_tests_properties(dxf_ezdxf_write_app PROPERTIES
+      ENVIRONMENT "PLV_DXF_CHECK_DIR=${plv_dxf_check_dir_seen}"
+      FIXTURES_REQUIRED dxf_ezdxf_clean
+      FIXTURES_SETUP dxf_ezdxf_files
+      LABELS dxf)
+  endif()
+
   add_test(NAME dxf_ezdxf_check
            COMMAND /usr/bin/python3 "${CMAKE_CURRENT_LIST_DIR}/check_dxf_ezdxf.py" "${plv_dxf_check_dir}")
   set_tests_properties(dxf_ezdxf_check PROPERTIES FIXTURES_REQUIRED dxf_ezdxf_files LABELS dxf)
