@@ -38,6 +38,7 @@
 
 #include "dxf/writer_support.hpp"
 
+#include "tests/app_win32/run_window_support.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace {
@@ -45,13 +46,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using window_test::count_of;
-
-struct BoxCall {
-    std::string text;
-    std::string caption;
-};
-std::vector<BoxCall> g_boxes;
-void record_box(HWND, const std::string& text, const char* caption) { g_boxes.push_back({text, caption}); }
 
 std::string g_save_answer;
 std::string fake_save_dialog(HWND, const std::string&) { return g_save_answer; }
@@ -69,91 +63,47 @@ plv::Placement square_on_sheet(int sheet) {
     return p;
 }
 
-class UserSession : public window_test::MainWindowTest {
+// The run tests' fixture with every other handler of the program added.
+class UserSession : public run_test::RunWindow {
 protected:
     void SetUp() override {
-        reset_shared_state();
-        app::frame_hooks() = app::FrameHooks{};
+        RunWindow::SetUp();
         app::install_part_handlers(app::frame_hooks());
         app::frame_hooks().choose_dxf_save_path = fake_save_dialog;
-        app::run_error_box() = record_box;
-        g_boxes.clear();
         g_save_answer.clear();
+        forget_shown_layouts();
 
         folder_ = fs::temp_directory_path() /
                   ("plv_user_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
-        ASSERT_NE(create_main_window(), nullptr);
-        pump();
     }
 
     void TearDown() override {
-        if (app::gui_state().running.load()) {
-            app::gui_state().stop_requested = true;
-            wait_until([] { return !app::gui_state().running.load(); });
-        }
         wait_until([] { return app::worker_tracker().live(app::WorkerKind::preview) == 0; }, 20s);
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
-        reset_shared_state();
+        RunWindow::TearDown();
+        forget_shown_layouts();
+        app::gui_state().selected_files.clear();
+        app::editor_state() = app::EditorState{};
         std::error_code ec;
         fs::remove_all(folder_, ec);
     }
 
-    static void reset_shared_state() {
+    // What the run fixture leaves: the preview and the saved path.
+    static void forget_shown_layouts() {
         app::GuiState& state = app::gui_state();
-        state.selected_files.clear();
-        state.panel = app::PanelState{};
-        state.running = false;
-        state.stop_requested = false;
-        state.pause_requested = false;
-        {
-            std::lock_guard<std::mutex> lock(state.state_mutex);
-            state.has_result = false;
-            state.shown_result = plv::NestingResult{};
-            state.preview_layout = plv::NestingResult{};
-            state.preview_ready = false;
-            state.preview_loading = false;
-            state.preview_message.clear();
-            state.iteration_history.clear();
-            state.saved_solutions.clear();
-            state.selected_solution = -1;
-            state.run_message.clear();
-            state.last_output_path.clear();
-        }
-        app::editor_state() = app::EditorState{};
+        std::lock_guard<std::mutex> lock(state.state_mutex);
+        state.has_result = false;
+        state.shown_result = plv::NestingResult{};
+        state.preview_layout = plv::NestingResult{};
+        state.preview_ready = false;
+        state.preview_loading = false;
+        state.preview_message.clear();
+        state.last_output_path.clear();
     }
 
-    // Pumps messages until `done` holds; false when the time ran out.
-    static bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            pump();
-            std::this_thread::sleep_for(2ms);
-        }
-        pump();
-        return true;
-    }
-
-    // Control texts as the user sees them, as UTF-8.
-    std::string text(int id) const { return app::control_text_utf8(control(id)); }
+    // Wide, so any character reaches the control.
     void set_text(int id, const std::string& utf8) { app::set_control_text_utf8(control(id), utf8); }
-    std::string log() const { return text(app::IDC_LOG); }
-    bool enabled(int id) const { return IsWindowEnabled(control(id)) != 0; }
-    void command(int id) { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
-    void expect_idle_buttons() {
-        EXPECT_TRUE(enabled(app::IDC_RUN));
-        EXPECT_EQ(text(app::IDC_RUN), "Ejecutar nesting");
-        EXPECT_FALSE(enabled(app::IDC_PAUSE));
-        EXPECT_EQ(text(app::IDC_PAUSE), "Pausar");
-        EXPECT_FALSE(app::gui_state().running.load());
-        EXPECT_FALSE(app::gui_state().stop_requested.load());
-        EXPECT_FALSE(app::gui_state().pause_requested.load());
-    }
 
     fs::path folder_;
 };
@@ -201,7 +151,7 @@ TEST_F(UserSession, RunStartsWithAnOutputPathOutsideTheAnsiCodePage) {
         ASSERT_TRUE(wait_until([] { return !app::gui_state().running.load(); }));
         EXPECT_EQ(count_of(log(), "Listo.\r\n"), 1) << log();
         expect_idle_buttons();
-        EXPECT_TRUE(g_boxes.empty());
+        EXPECT_TRUE(run_test::g_boxes.empty());
         std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
         EXPECT_EQ(app::gui_state().last_output_path, plv::path_from_utf8(output));
     }
