@@ -10,12 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <utility>
 
 #include "app/core/control_ids.hpp"
 #include "app/core/editor_model.hpp"
@@ -30,39 +28,20 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using app::Point;
 using window_test::text_of;
 
-// Waits on its own thread for a top-level window of `cls` and `title`,
-// then hands it to `act`.
-class DialogWatcher {
+// Waits on its own thread for a visible top-level window of `cls` and
+// `title` (created whole and its loop running), then hands it to `act`.
+class DialogWatcher : public window_test::WindowWatcher {
 public:
     DialogWatcher(const char* cls, const char* title, std::function<void(HWND)> act)
-        : thread_([this, cls, title, act] {
-              const auto deadline = std::chrono::steady_clock::now() + 10s;
-              while (std::chrono::steady_clock::now() < deadline) {
-                  // Visible: created whole and its loop running.
+        : WindowWatcher(
+              [cls, title] {
                   HWND dialog = FindWindowA(cls, title);
-                  if (dialog != nullptr && IsWindowVisible(dialog)) {
-                      act(dialog);
-                      found_ = true;
-                      return;
-                  }
-                  std::this_thread::sleep_for(10ms);
-              }
-          }) {}
-    ~DialogWatcher() {
-        if (thread_.joinable()) thread_.join();
-    }
-    bool found() {
-        if (thread_.joinable()) thread_.join();
-        return found_;
-    }
-
-private:
-    std::atomic<bool> found_{false};
-    std::thread thread_;
+                  return dialog != nullptr && IsWindowVisible(dialog) ? dialog : nullptr;
+              },
+              std::move(act)) {}
 };
 
 void press_key(HWND target, WPARAM key) { PostMessageA(target, WM_KEYDOWN, key, 0); }

@@ -13,8 +13,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/win32/app_windows.hpp"
 #include "app/win32/file_dialogs.hpp"
@@ -46,62 +48,86 @@ inline void pump_messages() {
     }
 }
 
-// Watches, from a thread of its own, for a message box of the thread that
-// makes the watcher (that thread is inside the box's modal loop by then),
-// keeps its caption and text and presses OK. finish() stops watching and
-// waits for the watching thread.
-class MessageBoxWatcher {
+// Watches, on a thread of its own, for the window that `find` returns (the
+// test's thread is inside that window's modal loop by then) and hands it to
+// `act`. finish() stops watching and waits for the watching thread.
+class WindowWatcher {
 public:
-    MessageBoxWatcher() : owner_(GetCurrentThreadId()) {
-        thread_ = std::thread([this] {
-            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!stop_ && std::chrono::steady_clock::now() < give_up) {
-                HWND box = nullptr;
-                EnumThreadWindows(owner_, &find_box, reinterpret_cast<LPARAM>(&box));
-                if (box != nullptr) {
-                    // Wide, as UTF-8: the boxes show paths and typed values.
-                    wchar_t text[512] = {};
-                    GetWindowTextW(box, text, 512);
-                    caption_ = app::utf16_to_utf8(text);
-                    text[0] = L'\0';
-                    GetDlgItemTextW(box, 0xFFFF, text, 512);
-                    text_ = app::utf16_to_utf8(text);
-                    seen_ = true;
-                    PostMessageA(box, WM_COMMAND, IDOK, 0);
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    ~MessageBoxWatcher() { finish(); }
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+    WindowWatcher(std::function<HWND()> find, std::function<void(HWND)> act)
+        : thread_([this, find = std::move(find), act = std::move(act)] {
+              const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+              while (!stop_ && std::chrono::steady_clock::now() < give_up) {
+                  HWND window = find();
+                  if (window != nullptr) {
+                      act(window);
+                      found_ = true;
+                      return;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+          }) {}
+    ~WindowWatcher() { finish(); }
+    WindowWatcher(const WindowWatcher&) = delete;
+    WindowWatcher& operator=(const WindowWatcher&) = delete;
 
     void finish() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
     }
+    // Whether the window came and was handed over; stops watching first.
+    bool found() {
+        finish();
+        return found_;
+    }
+
+private:
+    std::atomic<bool> found_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A message box of the thread that makes the watcher: its caption and text
+// are kept and OK is pressed.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher()
+        : watcher_([owner = GetCurrentThreadId()] { return visible_box_of(owner); },
+                   [this](HWND box) {
+                       // Wide, as UTF-8: the boxes show paths and typed values.
+                       wchar_t text[512] = {};
+                       GetWindowTextW(box, text, 512);
+                       caption_ = app::utf16_to_utf8(text);
+                       text[0] = L'\0';
+                       GetDlgItemTextW(box, 0xFFFF, text, 512);
+                       text_ = app::utf16_to_utf8(text);
+                       PostMessageA(box, WM_COMMAND, IDOK, 0);
+                   }) {}
+
+    void finish() { watcher_.finish(); }
     // Valid after finish().
-    bool seen() const { return seen_; }
+    bool seen() { return watcher_.found(); }
     const std::string& caption() const { return caption_; }
     const std::string& text() const { return text_; }
 
 private:
-    static BOOL CALLBACK find_box(HWND window, LPARAM found) {
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
+    static HWND visible_box_of(DWORD thread) {
+        HWND box = nullptr;
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM found) -> BOOL {
+                char name[16] = {};
+                GetClassNameA(window, name, sizeof(name));
+                if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+                *reinterpret_cast<HWND*>(found) = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        return box;
     }
 
-    DWORD owner_;
     std::string caption_;
     std::string text_;
-    std::atomic<bool> seen_{false};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    WindowWatcher watcher_;  // last: its thread writes the two above
 };
 
 // A test on the real main window; the window itself is made by the test
