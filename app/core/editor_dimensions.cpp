@@ -304,7 +304,10 @@ void dimension_tool_click(EditorState& state, EditorHost& host, const plv::Nesti
     host.invalidate_canvas();
 }
 
-bool pick_dimension_at(EditorState& state, EditorHost& host, int x, int y, bool double_click) {
+bool pick_dimension_at(EditorState& state, EditorHost& host, const PointerEvent& pointer,
+                       bool double_click) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     if (state.dimension_active) return false;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;

@@ -64,6 +64,7 @@ void dimension_tool_click(EditorState& state, EditorHost& host, const plv::Nesti
 
 // Selecting (and on a double click editing) a dimension under the client
 // position; returns whether it took the press.
-bool pick_dimension_at(EditorState& state, EditorHost& host, int x, int y, bool double_click);
+bool pick_dimension_at(EditorState& state, EditorHost& host, const PointerEvent& pointer,
+                       bool double_click);
 
 }  // namespace app

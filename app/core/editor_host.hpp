@@ -14,6 +14,15 @@ namespace app {
 
 enum class CursorShape { arrow, cross, ibeam, size_all };
 
+// A mouse message as the editor sees it, decoded once by the shell: the
+// cursor in client pixels and, for the wheel, the turn (120 a notch, positive
+// away from the user).
+struct PointerEvent {
+    int x = 0;
+    int y = 0;
+    int wheel_delta = 0;
+};
+
 // The three fields of the text window as text, shown and read back.
 struct TextWindowFields {
     std::string text;

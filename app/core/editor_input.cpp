@@ -60,7 +60,9 @@ std::int32_t shape_kind(std::int32_t tool) {
 
 }  // namespace
 
-bool editor_left_button_down(EditorState& state, EditorHost& host, int x, int y) {
+bool editor_left_button_down(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
     plv::NestingResult layout;
@@ -174,7 +176,9 @@ bool editor_left_button_down(EditorState& state, EditorHost& host, int x, int y)
     return true;
 }
 
-bool editor_mouse_drag(EditorState& state, EditorHost& host, int x, int y) {
+bool editor_mouse_drag(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     if (!state.dragging) return false;
     plv::NestingResult layout;
     if (!host.display_layout(layout)) return false;
@@ -194,7 +198,9 @@ bool editor_mouse_drag(EditorState& state, EditorHost& host, int x, int y) {
     return true;
 }
 
-void editor_hover(EditorState& state, EditorHost& host, int x, int y) {
+void editor_hover(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     plv::NestingResult layout;
     if (canvas_contains(canvas, x, y) && host.display_layout(layout)) {
@@ -237,7 +243,9 @@ bool editor_left_button_up(EditorState& state, EditorHost& host) {
     return true;
 }
 
-bool editor_middle_button_down(EditorState& state, EditorHost& host, int x, int y) {
+bool editor_middle_button_down(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
     plv::NestingResult layout;
@@ -397,13 +405,18 @@ void toggle_grid(EditorState& state, EditorHost& host) {
     host.invalidate_window();
 }
 
-bool reset_view_from_canvas(EditorState& state, EditorHost& host, int x, int y) {
+bool reset_view_from_canvas(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     if (!canvas_contains(canvas_rect(host.client_rect()), x, y)) return false;
     editor_fit_view(state, host);
     return true;
 }
 
-bool zoom_canvas_at_cursor(EditorState& state, EditorHost& host, int x, int y, int delta) {
+bool zoom_canvas_at_cursor(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
+    const int delta = pointer.wheel_delta;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
     plv::NestingResult layout;

@@ -24,12 +24,12 @@ inline constexpr int del = 0x2E;
 inline constexpr int f9 = 0x78;
 }  // namespace EditorKey
 
-bool editor_left_button_down(EditorState& state, EditorHost& host, int x, int y);
-bool editor_mouse_drag(EditorState& state, EditorHost& host, int x, int y);
-void editor_hover(EditorState& state, EditorHost& host, int x, int y);
+bool editor_left_button_down(EditorState& state, EditorHost& host, const PointerEvent& pointer);
+bool editor_mouse_drag(EditorState& state, EditorHost& host, const PointerEvent& pointer);
+void editor_hover(EditorState& state, EditorHost& host, const PointerEvent& pointer);
 // Also the middle button's release.
 bool editor_left_button_up(EditorState& state, EditorHost& host);
-bool editor_middle_button_down(EditorState& state, EditorHost& host, int x, int y);
+bool editor_middle_button_down(EditorState& state, EditorHost& host, const PointerEvent& pointer);
 // Anywhere in the window: the view back to zoom 1 without pan.
 void editor_middle_double_click(EditorState& state, EditorHost& host);
 bool editor_right_button_down(EditorState& state, EditorHost& host);
@@ -47,9 +47,9 @@ void editor_undo(EditorState& state, EditorHost& host);
 void editor_clear_drawing(EditorState& state, EditorHost& host);
 void editor_fit_view(EditorState& state, EditorHost& host);
 void toggle_grid(EditorState& state, EditorHost& host);
-bool reset_view_from_canvas(EditorState& state, EditorHost& host, int x, int y);
-// Wheel zoom at a cursor already converted to client pixels.
-bool zoom_canvas_at_cursor(EditorState& state, EditorHost& host, int x, int y, int delta);
+bool reset_view_from_canvas(EditorState& state, EditorHost& host, const PointerEvent& pointer);
+// Wheel zoom at the cursor.
+bool zoom_canvas_at_cursor(EditorState& state, EditorHost& host, const PointerEvent& pointer);
 
 // The cursor over the canvas for the current tool; none outside it.
 std::optional<CursorShape> canvas_cursor(const EditorState& state, const Rect& client, int x, int y);

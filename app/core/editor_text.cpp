@@ -88,7 +88,9 @@ bool place_new_text(EditorState& state, EditorHost& host, const Point& q) {
     return true;
 }
 
-bool edit_text_entity_at(EditorState& state, EditorHost& host, int x, int y) {
+bool edit_text_entity_at(EditorState& state, EditorHost& host, const PointerEvent& pointer) {
+    const int x = pointer.x;
+    const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
     plv::NestingResult layout;

@@ -36,6 +36,6 @@ bool place_new_text(EditorState& state, EditorHost& host, const Point& q);
 
 // The text entity under the client position, edited in the window; returns
 // whether it took the double click (also when the window was cancelled).
-bool edit_text_entity_at(EditorState& state, EditorHost& host, int x, int y);
+bool edit_text_entity_at(EditorState& state, EditorHost& host, const PointerEvent& pointer);
 
 }  // namespace app

@@ -1,7 +1,5 @@
 #include "app/win32/editor_handlers.hpp"
 
-#include <windowsx.h>
-
 #include "app/core/control_ids.hpp"
 #include "app/core/editor_dimensions.hpp"
 #include "app/core/editor_input.hpp"
@@ -61,9 +59,6 @@ WindowAnswer Win32EditorHost::ask_text_fields(TextWindowFields& fields) {
 
 namespace {
 
-int x_of(LPARAM lparam) { return GET_X_LPARAM(lparam); }
-int y_of(LPARAM lparam) { return GET_Y_LPARAM(lparam); }
-
 void on_set_tool(HWND window, int tool) {
     Win32EditorHost host(window);
     set_editor_tool(editor_state(), host, tool);
@@ -104,82 +99,46 @@ bool on_set_cursor(HWND window) {
     return true;
 }
 
-bool on_key(HWND window, WPARAM wparam, LPARAM) {
+bool on_key(HWND window, int virtual_key) {
     Win32EditorHost host(window);
-    return handle_editor_key(editor_state(), host, static_cast<int>(wparam));
+    return handle_editor_key(editor_state(), host, virtual_key);
+}
+
+// A step of the routing over an editor rule that reads the pointer.
+template <bool (*Rule)(EditorState&, EditorHost&, const PointerEvent&)>
+bool pointer_step(HWND window, const PointerEvent& pointer) {
+    Win32EditorHost host(window);
+    return Rule(editor_state(), host, pointer);
+}
+
+// A step over an editor rule that needs no position.
+template <bool (*Rule)(EditorState&, EditorHost&)>
+bool press_step(HWND window, const PointerEvent&) {
+    Win32EditorHost host(window);
+    return Rule(editor_state(), host);
 }
 
 // A press that picks a dimension ends the chain before the editor's press
 // handler, which is where the canvas takes the keyboard; it takes it here
 // too, or Delete would reach a settings field instead of the dimension.
-bool pick_and_focus(HWND window, LPARAM lparam, bool double_click) {
+template <bool DoubleClick>
+bool pick_and_focus(HWND window, const PointerEvent& pointer) {
     Win32EditorHost host(window);
-    if (!pick_dimension_at(editor_state(), host, x_of(lparam), y_of(lparam), double_click)) return false;
+    if (!pick_dimension_at(editor_state(), host, pointer, DoubleClick)) return false;
     host.focus_main();
     return true;
 }
 
-bool on_pick_click(HWND window, WPARAM, LPARAM lparam) { return pick_and_focus(window, lparam, false); }
-
-bool on_pick_double_click(HWND window, WPARAM, LPARAM lparam) { return pick_and_focus(window, lparam, true); }
-
-bool on_left_down(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    return editor_left_button_down(editor_state(), host, x_of(lparam), y_of(lparam));
-}
-
-bool on_left_up(HWND window, WPARAM, LPARAM) {
-    Win32EditorHost host(window);
-    return editor_left_button_up(editor_state(), host);
-}
-
-bool on_edit_text(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    return edit_text_entity_at(editor_state(), host, x_of(lparam), y_of(lparam));
-}
-
-bool on_finish_polyline(HWND window, WPARAM, LPARAM) {
-    Win32EditorHost host(window);
-    return finish_polyline(editor_state(), host);
-}
-
-bool on_reset_view(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    return reset_view_from_canvas(editor_state(), host, x_of(lparam), y_of(lparam));
-}
-
-bool on_right_down(HWND window, WPARAM, LPARAM) {
-    Win32EditorHost host(window);
-    return editor_right_button_down(editor_state(), host);
-}
-
-bool on_middle_down(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    return editor_middle_button_down(editor_state(), host, x_of(lparam), y_of(lparam));
-}
-
-bool on_middle_double_click(HWND window, WPARAM, LPARAM) {
+bool on_middle_double_click(HWND window, const PointerEvent&) {
     Win32EditorHost host(window);
     editor_middle_double_click(editor_state(), host);
     return true;
 }
 
-bool on_drag(HWND window, WPARAM, LPARAM lparam) {
+bool on_hover(HWND window, const PointerEvent& pointer) {
     Win32EditorHost host(window);
-    return editor_mouse_drag(editor_state(), host, x_of(lparam), y_of(lparam));
-}
-
-bool on_hover(HWND window, WPARAM, LPARAM lparam) {
-    Win32EditorHost host(window);
-    editor_hover(editor_state(), host, x_of(lparam), y_of(lparam));
+    editor_hover(editor_state(), host, pointer);
     return false;  // the move still gets default processing
-}
-
-bool on_wheel(HWND window, WPARAM wparam, LPARAM lparam) {
-    POINT p{x_of(lparam), y_of(lparam)};  // screen coordinates
-    ScreenToClient(window, &p);
-    Win32EditorHost host(window);
-    return zoom_canvas_at_cursor(editor_state(), host, p.x, p.y, GET_WHEEL_DELTA_WPARAM(wparam));
 }
 
 void on_capture_lost(HWND) { editor_capture_lost(editor_state()); }
@@ -200,19 +159,19 @@ void install_editor_handlers(FrameHooks& hooks) {
     hooks.toggle_grid = on_toggle_grid;
     hooks.update_canvas_cursor = on_set_cursor;
     hooks.handle_editor_key = on_key;
-    hooks.pick_dimension_click = on_pick_click;
-    hooks.pick_dimension_double_click = on_pick_double_click;
-    hooks.editor_left_button_down = on_left_down;
-    hooks.editor_left_button_up = on_left_up;
-    hooks.edit_text_entity_at = on_edit_text;
-    hooks.finish_polyline_double_click = on_finish_polyline;
-    hooks.reset_view_from_canvas = on_reset_view;
-    hooks.editor_right_button_down = on_right_down;
-    hooks.editor_middle_button_down = on_middle_down;
+    hooks.pick_dimension_click = pick_and_focus<false>;
+    hooks.pick_dimension_double_click = pick_and_focus<true>;
+    hooks.editor_left_button_down = pointer_step<editor_left_button_down>;
+    hooks.editor_left_button_up = press_step<editor_left_button_up>;
+    hooks.edit_text_entity_at = pointer_step<edit_text_entity_at>;
+    hooks.finish_polyline_double_click = press_step<finish_polyline>;
+    hooks.reset_view_from_canvas = pointer_step<reset_view_from_canvas>;
+    hooks.editor_right_button_down = press_step<editor_right_button_down>;
+    hooks.editor_middle_button_down = pointer_step<editor_middle_button_down>;
     hooks.editor_middle_double_click = on_middle_double_click;
-    hooks.editor_mouse_drag = on_drag;
+    hooks.editor_mouse_drag = pointer_step<editor_mouse_drag>;
     hooks.editor_hover = on_hover;
-    hooks.zoom_canvas_at_cursor = on_wheel;
+    hooks.zoom_canvas_at_cursor = pointer_step<zoom_canvas_at_cursor>;
     hooks.editor_capture_lost = on_capture_lost;
 }
 

@@ -10,13 +10,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/core/editor_host.hpp"
+
 #include <string>
 
 namespace app {
 
-// A step of a mouse or key chain: true when it handled the message, which
-// ends the chain.
-using MessageStep = bool (*)(HWND window, WPARAM wparam, LPARAM lparam);
+// A step of a mouse chain, with the message decoded once by the routing:
+// true when it handled the message, which ends the chain.
+using PointerStep = bool (*)(HWND window, const PointerEvent& pointer);
 using WindowAction = void (*)(HWND window);
 
 struct FrameHooks {
@@ -59,20 +61,20 @@ struct FrameHooks {
     WindowAction clear_drawing = nullptr;
     WindowAction toggle_grid = nullptr;
     bool (*update_canvas_cursor)(HWND window) = nullptr;
-    MessageStep handle_editor_key = nullptr;        // false: declined
-    MessageStep pick_dimension_click = nullptr;     // single click
-    MessageStep pick_dimension_double_click = nullptr;
-    MessageStep editor_left_button_down = nullptr;
-    MessageStep editor_left_button_up = nullptr;    // also the middle button
-    MessageStep edit_text_entity_at = nullptr;
-    MessageStep finish_polyline_double_click = nullptr;
-    MessageStep reset_view_from_canvas = nullptr;
-    MessageStep editor_right_button_down = nullptr;
-    MessageStep editor_middle_button_down = nullptr;
-    MessageStep editor_middle_double_click = nullptr;
-    MessageStep editor_mouse_drag = nullptr;
-    MessageStep editor_hover = nullptr;
-    MessageStep zoom_canvas_at_cursor = nullptr;
+    bool (*handle_editor_key)(HWND window, int virtual_key) = nullptr;  // false: declined
+    PointerStep pick_dimension_click = nullptr;     // single click
+    PointerStep pick_dimension_double_click = nullptr;
+    PointerStep editor_left_button_down = nullptr;
+    PointerStep editor_left_button_up = nullptr;    // also the middle button
+    PointerStep edit_text_entity_at = nullptr;
+    PointerStep finish_polyline_double_click = nullptr;
+    PointerStep reset_view_from_canvas = nullptr;
+    PointerStep editor_right_button_down = nullptr;
+    PointerStep editor_middle_button_down = nullptr;
+    PointerStep editor_middle_double_click = nullptr;
+    PointerStep editor_mouse_drag = nullptr;
+    PointerStep editor_hover = nullptr;
+    PointerStep zoom_canvas_at_cursor = nullptr;
     WindowAction editor_capture_lost = nullptr;
 
     // Window procedures of the two side windows; without one a plain

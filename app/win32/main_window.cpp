@@ -329,13 +329,28 @@ void on_command(HWND window, WPARAM wparam) {
     }
 }
 
-bool step(MessageStep s, HWND window, WPARAM wparam, LPARAM lparam) {
-    return s != nullptr && s(window, wparam, lparam);
+bool step(PointerStep s, HWND window, const PointerEvent& pointer) {
+    return s != nullptr && s(window, pointer);
+}
+
+// Mouse messages carry the cursor in client pixels, the wheel's in screen
+// pixels.
+PointerEvent pointer_event(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    PointerEvent pointer{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), 0};
+    if (message == WM_MOUSEWHEEL) {
+        POINT p{pointer.x, pointer.y};
+        ScreenToClient(window, &p);
+        pointer = PointerEvent{p.x, p.y, GET_WHEEL_DELTA_WPARAM(wparam)};
+    }
+    return pointer;
 }
 
 LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     const FrameHooks& hooks = frame_hooks();
     auto fallback = [&] { return DefWindowProcA(window, message, wparam, lparam); };
+    const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
+    const PointerEvent pointer =
+        mouse ? pointer_event(window, message, wparam, lparam) : PointerEvent{};
     switch (message) {
         case WM_CREATE: return on_create(window);
         case WM_DESTROY: on_destroy(); return 0;
@@ -410,50 +425,49 @@ LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
                 call(hooks.undo_last_edit, window);
                 return 0;
             }
-            if (step(hooks.handle_editor_key, window, wparam, lparam)) return 0;
+            if (hooks.handle_editor_key != nullptr &&
+                hooks.handle_editor_key(window, static_cast<int>(wparam)))
+                return 0;
             return fallback();
         case WM_COMMAND: on_command(window, wparam); return 0;
         case WM_LBUTTONDOWN:
-            if (splitter_button_down(window, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam))) return 0;
-            if (step(hooks.pick_dimension_click, window, wparam, lparam)) return 0;
-            if (step(hooks.editor_left_button_down, window, wparam, lparam)) return 0;
+            if (splitter_button_down(window, pointer.x, pointer.y)) return 0;
+            if (step(hooks.pick_dimension_click, window, pointer)) return 0;
+            if (step(hooks.editor_left_button_down, window, pointer)) return 0;
             return fallback();
         case WM_LBUTTONUP:
             if (splitter_button_up(window)) return 0;
-            if (step(hooks.editor_left_button_up, window, wparam, lparam)) return 0;
+            if (step(hooks.editor_left_button_up, window, pointer)) return 0;
             return fallback();
         case WM_LBUTTONDBLCLK:
-            if (step(hooks.pick_dimension_double_click, window, wparam, lparam)) return 0;
-            if (step(hooks.edit_text_entity_at, window, wparam, lparam)) return 0;
-            if (step(hooks.finish_polyline_double_click, window, wparam, lparam)) return 0;
-            if (step(hooks.reset_view_from_canvas, window, wparam, lparam)) return 0;
+            if (step(hooks.pick_dimension_double_click, window, pointer)) return 0;
+            if (step(hooks.edit_text_entity_at, window, pointer)) return 0;
+            if (step(hooks.finish_polyline_double_click, window, pointer)) return 0;
+            if (step(hooks.reset_view_from_canvas, window, pointer)) return 0;
             return fallback();
         case WM_RBUTTONDOWN:
-            if (step(hooks.editor_right_button_down, window, wparam, lparam)) return 0;
+            if (step(hooks.editor_right_button_down, window, pointer)) return 0;
             return fallback();
         case WM_MBUTTONDOWN:
-            if (step(hooks.editor_middle_button_down, window, wparam, lparam)) return 0;
+            if (step(hooks.editor_middle_button_down, window, pointer)) return 0;
             return fallback();
         case WM_MBUTTONUP:
-            if (step(hooks.editor_left_button_up, window, wparam, lparam)) return 0;
+            if (step(hooks.editor_left_button_up, window, pointer)) return 0;
             return fallback();
         case WM_MBUTTONDBLCLK:
-            step(hooks.editor_middle_double_click, window, wparam, lparam);
+            step(hooks.editor_middle_double_click, window, pointer);
             return 0;
         case WM_MOUSEMOVE:
-            if (splitter_mouse_move(window, GET_Y_LPARAM(lparam))) return 0;
-            if (step(hooks.editor_mouse_drag, window, wparam, lparam)) return 0;
-            step(hooks.editor_hover, window, wparam, lparam);
+            if (splitter_mouse_move(window, pointer.y)) return 0;
+            if (step(hooks.editor_mouse_drag, window, pointer)) return 0;
+            step(hooks.editor_hover, window, pointer);
             return fallback();
-        case WM_MOUSEWHEEL: {
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            ScreenToClient(window, &p);
-            if (wheel_over_panel(p.x, p.y) &&
-                scroll_settings_panel(window, wheel_scroll_delta(GET_WHEEL_DELTA_WPARAM(wparam))))
+        case WM_MOUSEWHEEL:
+            if (wheel_over_panel(pointer.x, pointer.y) &&
+                scroll_settings_panel(window, wheel_scroll_delta(pointer.wheel_delta)))
                 return 0;
-            if (step(hooks.zoom_canvas_at_cursor, window, wparam, lparam)) return 0;
+            if (step(hooks.zoom_canvas_at_cursor, window, pointer)) return 0;
             return fallback();
-        }
         case WM_CAPTURECHANGED:
             splitter_capture_lost();
             call(hooks.editor_capture_lost, window);

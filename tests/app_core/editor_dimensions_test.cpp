@@ -39,8 +39,8 @@ plv::Ring circle_ring(Point c, double r, int n, bool closed) {
 class DimensionTool : public ::testing::Test {
 protected:
     void press(double wx, double wy) {
-        if (!app::pick_dimension_at(st, host, sx(wx), sy(wy), false))
-            app::editor_left_button_down(st, host, sx(wx), sy(wy));
+        if (!app::pick_dimension_at(st, host, {sx(wx), sy(wy)}, false))
+            app::editor_left_button_down(st, host, {sx(wx), sy(wy)});
     }
     // A line (0,0)-(100,0) and a dimension on it with its text placed;
     // the value window answers `answer`.
@@ -56,7 +56,7 @@ protected:
         EXPECT_DOUBLE_EQ(st.entities[1].p2.x, 50);
         EXPECT_DOUBLE_EQ(st.entities[1].p2.y, 20);
         EXPECT_TRUE(host.value_windows.empty());  // not before the third press
-        app::editor_hover(st, host, sx(50), sy(30));
+        app::editor_hover(st, host, {sx(50), sy(30)});
         EXPECT_DOUBLE_EQ(st.entities[1].p2.y, 30);  // the text follows the cursor
         press(50, 40);
         EXPECT_FALSE(st.dimension_active);
@@ -262,7 +262,7 @@ TEST_F(DimensionTool, PickingAnExistingDimension) {
     EXPECT_TRUE(st.undo_history.snapshots.empty());
     // A double click edits it after a snapshot.
     host.dimension_answers.push_back(std::string("80"));
-    EXPECT_TRUE(app::pick_dimension_at(st, host, sx(50), sy(21), true));
+    EXPECT_TRUE(app::pick_dimension_at(st, host, {sx(50), sy(21)}, true));
     EXPECT_EQ(st.undo_history.snapshots.size(), 1u);
     ASSERT_EQ(st.entities.size(), 2u);
     EXPECT_DOUBLE_EQ(st.entities[0].p1.x, 80);
@@ -271,10 +271,10 @@ TEST_F(DimensionTool, PickingAnExistingDimension) {
     // under way.
     const app::Rect canvas = app::canvas_rect(host.client);
     st.entities[1].p2 = {0, 0};
-    EXPECT_FALSE(app::pick_dimension_at(st, host, 700, canvas.top + 37, false));
-    EXPECT_FALSE(app::pick_dimension_at(st, host, 700, canvas.bottom - 46, false));
+    EXPECT_FALSE(app::pick_dimension_at(st, host, {700, canvas.top + 37}, false));
+    EXPECT_FALSE(app::pick_dimension_at(st, host, {700, canvas.bottom - 46}, false));
     st.dimension_active = true;
-    EXPECT_FALSE(app::pick_dimension_at(st, host, sx(50), sy(21), false));
+    EXPECT_FALSE(app::pick_dimension_at(st, host, {sx(50), sy(21)}, false));
 }
 
 TEST_F(DimensionTool, ErasingKeepsDiameterOnItsCircle) {

@@ -43,19 +43,20 @@ class EditorInput : public ::testing::Test {
 protected:
     // A left press as the window routes it: a dimension pick first.
     void press(double wx, double wy) {
-        if (!app::pick_dimension_at(st, host, sx(wx), sy(wy), false))
-            app::editor_left_button_down(st, host, sx(wx), sy(wy));
+        if (!app::pick_dimension_at(st, host, {sx(wx), sy(wy)}, false))
+            app::editor_left_button_down(st, host, {sx(wx), sy(wy)});
     }
     // A double click's second press.
     bool double_click(double wx, double wy) {
         const int x = sx(wx), y = sy(wy);
-        if (app::pick_dimension_at(st, host, x, y, true)) return true;
-        if (app::edit_text_entity_at(st, host, x, y)) return true;
+        if (app::pick_dimension_at(st, host, {x, y}, true)) return true;
+        if (app::edit_text_entity_at(st, host, {x, y})) return true;
         if (app::finish_polyline(st, host)) return true;
-        return app::reset_view_from_canvas(st, host, x, y);
+        return app::reset_view_from_canvas(st, host, {x, y});
     }
     void move(double wx, double wy) {
-        if (!app::editor_mouse_drag(st, host, sx(wx), sy(wy))) app::editor_hover(st, host, sx(wx), sy(wy));
+        const app::PointerEvent at{sx(wx), sy(wy)};
+        if (!app::editor_mouse_drag(st, host, at)) app::editor_hover(st, host, at);
     }
     void release() { app::editor_left_button_up(st, host); }
     void key(int k) { app::handle_editor_key(st, host, k); }
@@ -242,18 +243,18 @@ TEST_F(EditorInput, PanDragAndMiddleButton) {
     tool(Tool::pan);
     press(0, 0);
     EXPECT_TRUE(st.panning);
-    app::editor_mouse_drag(st, host, sx(0) + 30, sy(0) - 7);
+    app::editor_mouse_drag(st, host, {sx(0) + 30, sy(0) - 7});
     release();
     EXPECT_EQ(st.pan_x, 30);
     EXPECT_EQ(st.pan_y, -1007);
     EXPECT_FALSE(st.dragging);
 
     tool(Tool::line);
-    EXPECT_TRUE(app::editor_middle_button_down(st, host, sx(0), sy(0)));
-    app::editor_mouse_drag(st, host, sx(0) - 30, sy(0));
+    EXPECT_TRUE(app::editor_middle_button_down(st, host, {sx(0), sy(0)}));
+    app::editor_mouse_drag(st, host, {sx(0) - 30, sy(0)});
     EXPECT_TRUE(app::editor_left_button_up(st, host));  // the middle release
     EXPECT_EQ(st.pan_x, 0);
-    EXPECT_FALSE(app::editor_middle_button_down(st, host, 10, 10));  // over the panel
+    EXPECT_FALSE(app::editor_middle_button_down(st, host, {10, 10}));  // over the panel
 
     // A double click of the middle button anywhere resets the view.
     app::editor_middle_double_click(st, host);
@@ -327,14 +328,14 @@ TEST_F(EditorInput, GridSnapKeyAndButton) {
 TEST_F(EditorInput, WithoutALayoutTheCanvasIsDead) {
     host.has_layout = false;
     tool(Tool::line);
-    EXPECT_FALSE(app::editor_left_button_down(st, host, sx(0), sy(0)));
-    app::editor_hover(st, host, sx(0), sy(0));
+    EXPECT_FALSE(app::editor_left_button_down(st, host, {sx(0), sy(0)}));
+    app::editor_hover(st, host, {sx(0), sy(0)});
     EXPECT_FALSE(st.hover_valid);
-    EXPECT_FALSE(app::zoom_canvas_at_cursor(st, host, sx(0), sy(0), 120));
+    EXPECT_FALSE(app::zoom_canvas_at_cursor(st, host, {sx(0), sy(0), 120}));
     EXPECT_EQ(st.zoom, 2);
-    EXPECT_FALSE(app::editor_middle_button_down(st, host, sx(0), sy(0)));
-    EXPECT_FALSE(app::pick_dimension_at(st, host, sx(0), sy(0), true));
-    EXPECT_FALSE(app::edit_text_entity_at(st, host, sx(0), sy(0)));
+    EXPECT_FALSE(app::editor_middle_button_down(st, host, {sx(0), sy(0)}));
+    EXPECT_FALSE(app::pick_dimension_at(st, host, {sx(0), sy(0)}, true));
+    EXPECT_FALSE(app::edit_text_entity_at(st, host, {sx(0), sy(0)}));
     EXPECT_TRUE(st.entities.empty());
     // Keys and the right button still act.
     key('C');
@@ -348,13 +349,13 @@ TEST_F(EditorInput, WithoutALayoutTheCanvasIsDead) {
     host.has_layout = true;
     move(0, 0);
     EXPECT_TRUE(st.hover_valid);
-    app::editor_hover(st, host, 10, 10);
+    app::editor_hover(st, host, {10, 10});
     EXPECT_FALSE(st.hover_valid);
 }
 
 TEST_F(EditorInput, WheelZoomsOnlyOverTheCanvas) {
-    EXPECT_FALSE(app::zoom_canvas_at_cursor(st, host, 100, 100, 120));
-    EXPECT_TRUE(app::zoom_canvas_at_cursor(st, host, sx(0), sy(0), 120));
+    EXPECT_FALSE(app::zoom_canvas_at_cursor(st, host, {100, 100, 120}));
+    EXPECT_TRUE(app::zoom_canvas_at_cursor(st, host, {sx(0), sy(0), 120}));
     EXPECT_DOUBLE_EQ(st.zoom, 2 * 1.18);
 }
 

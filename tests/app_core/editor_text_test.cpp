@@ -111,9 +111,9 @@ TEST(EditorTextWindow, EditingUnderADoubleClick) {
     app::append_entity(st, t);
 
     // Off the text: not taken.
-    EXPECT_FALSE(app::edit_text_entity_at(st, host, sx(100), sy(100)));
+    EXPECT_FALSE(app::edit_text_entity_at(st, host, {sx(100), sy(100)}));
     // Cancelled: taken, selection and snapshot stay.
-    EXPECT_TRUE(app::edit_text_entity_at(st, host, sx(12), sy(18)));
+    EXPECT_TRUE(app::edit_text_entity_at(st, host, {sx(12), sy(18)}));
     EXPECT_EQ(st.selection, 0);
     EXPECT_EQ(st.undo_history.snapshots.size(), 1u);
     ASSERT_EQ(host.text_windows.size(), 1u);
@@ -124,7 +124,7 @@ TEST(EditorTextWindow, EditingUnderADoubleClick) {
     // Edited to an empty text: the entity stays and is still hit 24 + 8 px
     // right of its corner (16 mm at this zoom).
     host.text_answers.push_back({WindowAnswer::confirmed, {"", "Arial", "12,5"}});
-    EXPECT_TRUE(app::edit_text_entity_at(st, host, sx(12), sy(18)));
+    EXPECT_TRUE(app::edit_text_entity_at(st, host, {sx(12), sy(18)}));
     ASSERT_EQ(st.entities.size(), 1u);
     EXPECT_EQ(st.entities[0].text, "");
     EXPECT_EQ(st.entities[0].font, "Arial");

@@ -171,11 +171,16 @@ TEST_F(EditorWindow, PolylineEndsWithADoubleClickAndTheRightButtonRepeatsTheTool
 }
 
 TEST_F(EditorWindow, WheelZoomsAtTheCursorOverTheCanvas) {
-    POINT p = screen_of({200, 1300});
-    ClientToScreen(window_, &p);
+    const POINT before = screen_of({200, 1300});
+    POINT p = before;
+    ClientToScreen(window_, &p);  // the wheel's position comes in screen pixels
     SendMessageA(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(120))),
                  MAKELPARAM(static_cast<WORD>(static_cast<short>(p.x)), static_cast<WORD>(static_cast<short>(p.y))));
     EXPECT_DOUBLE_EQ(app::editor_state().zoom, 11.8);
+    // The point under the cursor stays there.
+    const POINT after = screen_of({200, 1300});
+    EXPECT_NEAR(after.x, before.x, 1);
+    EXPECT_NEAR(after.y, before.y, 1);
     // The middle button's double click brings the view back.
     SendMessageA(window_, WM_MBUTTONDBLCLK, 0, MAKELPARAM(10, 10));
     EXPECT_EQ(app::editor_state().zoom, 1.0);
