@@ -1,6 +1,7 @@
 #include "app/core/button_look.hpp"
 
 #include "app/core/control_ids.hpp"
+#include "app/core/window_colours.hpp"
 
 namespace app {
 
@@ -12,7 +13,7 @@ ButtonLook button_look(int control_id, int current_tool, bool grid_visible, Butt
         (tool >= 0 && tool == current_tool) || (control_id == IDC_GRID && grid_visible);
     const bool primary = control_id == IDC_RUN || control_id == IDC_SAVE;
     if (active) {
-        look = {{67, 45, 34}, {232, 91, 46}, {255, 223, 184}};
+        look = {{67, 45, 34}, {232, 91, 46}, window_colour::warm_text};
         bonus = 1;
     } else if (primary) {
         look.fill = control_id == IDC_RUN ? Rgb{232, 91, 46} : Rgb{46, 101, 71};
@@ -22,7 +23,7 @@ ButtonLook button_look(int control_id, int current_tool, bool grid_visible, Butt
                control_id == IDC_CLEAR_DRAWING) {
         look = {{31, 37, 35}, {162, 82, 72}, {255, 204, 190}};
     } else {
-        look = {{31, 37, 35}, {76, 88, 82}, {255, 223, 184}};
+        look = {{31, 37, 35}, {76, 88, 82}, window_colour::warm_text};
     }
     if (state.disabled) {
         look.fill = {58, 60, 58};

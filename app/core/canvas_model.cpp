@@ -1,6 +1,7 @@
 #include "app/core/canvas_model.hpp"
 
 #include "app/core/gui_state.hpp"
+#include "app/core/window_colours.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -14,7 +15,7 @@ namespace app {
 namespace {
 
 constexpr Rgb kBackground{18, 24, 23};
-constexpr Rgb kTitle{255, 223, 184};
+constexpr Rgb kTitle = window_colour::warm_text;
 constexpr Rgb kSecondary{132, 143, 138};
 constexpr Rgb kMessage{238, 128, 104};
 constexpr Rgb kEntity{230, 226, 216};

@@ -1,6 +1,7 @@
 #include "app/core/graph_model.hpp"
 
 #include "app/core/gui_state.hpp"
+#include "app/core/window_colours.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,14 @@ namespace app {
 
 namespace {
 
-constexpr Rgb kBackground{38, 38, 38};
-constexpr Rgb kTitle{255, 223, 184};
+constexpr Rgb kBackground = window_colour::panel;
+constexpr Rgb kTitle = window_colour::warm_text;
 constexpr Rgb kLabel{132, 143, 138};
 constexpr PenSpec kGridPen{{62, 67, 63}, 1};
 constexpr PenSpec kAxisPen{{46, 101, 71}, 1};
 constexpr PenSpec kAreaPen{{232, 91, 46}, 2};
-constexpr PenSpec kSuccessPen{{255, 223, 184}, 2};
-constexpr Rgb kSuccessFill{255, 223, 184};
+constexpr PenSpec kSuccessPen{window_colour::warm_text, 2};
+constexpr Rgb kSuccessFill = window_colour::warm_text;
 
 void draw_y_labels(PaintList& out, const Rect& p, double low, double high, bool area) {
     for (int i = 0; i < 3; ++i) {

@@ -1,5 +1,7 @@
 #include "app/core/panel_paint.hpp"
 
+#include "app/core/window_colours.hpp"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -7,10 +9,10 @@ namespace app {
 
 namespace {
 
-constexpr Rgb kPanel{38, 38, 38};
+constexpr Rgb kPanel = window_colour::panel;
 constexpr Rgb kRightSide{30, 35, 33};
 constexpr Rgb kAccent{232, 91, 46};
-constexpr Rgb kLight{255, 223, 184};
+constexpr Rgb kLight = window_colour::warm_text;
 constexpr Rgb kTaglineFirstColour{224, 214, 198};
 constexpr Rgb kTaglineSecondColour{46, 101, 71};
 constexpr Rgb kFieldLabel{216, 218, 209};

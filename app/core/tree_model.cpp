@@ -2,6 +2,7 @@
 
 #include "app/core/graph_model.hpp"
 #include "app/core/gui_state.hpp"
+#include "app/core/window_colours.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,14 +13,14 @@ namespace app {
 
 namespace {
 
-constexpr Rgb kBackground{38, 38, 38};
-constexpr Rgb kNodeText{255, 223, 184};
+constexpr Rgb kBackground = window_colour::panel;
+constexpr Rgb kNodeText = window_colour::warm_text;
 constexpr Rgb kNoteText{220, 120, 120};
 constexpr Rgb kHeaderText{180, 200, 190};
-constexpr Rgb kWaitingText{255, 223, 184};
+constexpr Rgb kWaitingText = window_colour::warm_text;
 constexpr Rgb kWaitingHeader{132, 143, 138};
 
-constexpr Rgb kBaseFill{21, 22, 22};
+constexpr Rgb kBaseFill = window_colour::list;
 constexpr PenSpec kBasePen{{132, 143, 138}, 2};
 constexpr Rgb kWinFill{30, 90, 50};
 constexpr PenSpec kWinPen{{80, 200, 100}, 2};

@@ -27,9 +27,9 @@ struct AppWindows {
     HFONT ui_font = nullptr;
     HFONT small_font = nullptr;
     HFONT drawing_font = nullptr;
-    HBRUSH panel_brush = nullptr;  // (38, 38, 38)
-    HBRUSH edit_brush = nullptr;   // (28, 32, 31)
-    HBRUSH list_brush = nullptr;   // (21, 22, 22)
+    HBRUSH panel_brush = nullptr;  // window_colour::panel
+    HBRUSH edit_brush = nullptr;   // window_colour::edit
+    HBRUSH list_brush = nullptr;   // window_colour::list
     HWND tooltip_window = nullptr;
     // One per control id, written while the main window is created.
     std::array<HWND, kControlCount> controls{};

@@ -4,6 +4,7 @@
 #include "app/core/control_ids.hpp"
 #include "app/core/gui_state.hpp"
 #include "app/core/layout.hpp"
+#include "app/core/window_colours.hpp"
 #include "app/core/workers.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/buffered_paint.hpp"
@@ -165,9 +166,9 @@ LRESULT on_create(HWND window) {
     w.ui_font = make_font(15, 400, face);
     w.small_font = make_font(13, 400, face);
     w.drawing_font = make_font(16, 400, "ISOCPEUR");
-    w.panel_brush = CreateSolidBrush(RGB(38, 38, 38));
-    w.edit_brush = CreateSolidBrush(RGB(28, 32, 31));
-    w.list_brush = CreateSolidBrush(RGB(21, 22, 22));
+    w.panel_brush = CreateSolidBrush(colorref(window_colour::panel));
+    w.edit_brush = CreateSolidBrush(colorref(window_colour::edit));
+    w.list_brush = CreateSolidBrush(colorref(window_colour::list));
 
     create_controls(window);
     return 0;
@@ -376,23 +377,23 @@ LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
             return fallback();
         case WM_CTLCOLOREDIT: {
             HDC dc = reinterpret_cast<HDC>(wparam);
-            SetBkColor(dc, RGB(28, 32, 31));
-            SetTextColor(dc, RGB(255, 223, 184));
+            SetBkColor(dc, colorref(window_colour::edit));
+            SetTextColor(dc, colorref(window_colour::warm_text));
             return reinterpret_cast<LRESULT>(app_windows().edit_brush);
         }
         case WM_CTLCOLORLISTBOX: {
             HDC dc = reinterpret_cast<HDC>(wparam);
             SetBkMode(dc, OPAQUE);
-            SetBkColor(dc, RGB(21, 22, 22));
-            SetTextColor(dc, RGB(235, 232, 224));
+            SetBkColor(dc, colorref(window_colour::list));
+            SetTextColor(dc, colorref(window_colour::list_text));
             return reinterpret_cast<LRESULT>(app_windows().list_brush);
         }
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wparam);
             SetBkMode(dc, OPAQUE);
-            SetBkColor(dc, RGB(38, 38, 38));
-            SetTextColor(dc, RGB(255, 223, 184));
+            SetBkColor(dc, colorref(window_colour::panel));
+            SetTextColor(dc, colorref(window_colour::warm_text));
             return reinterpret_cast<LRESULT>(app_windows().panel_brush);
         }
         case WM_DRAWITEM: {
