@@ -331,11 +331,7 @@ TEST(PlacementDifferential, PairRuleEqualsTheGeometryLibrary) {
                     dx = (bb.min_x + bb.max_x) * 0.5 - ab.max_x * 0.5 + draw(g, -3, 3);
                     dy = (bb.min_y + bb.max_y) * 0.5 - ab.max_y * 0.5 + draw(g, -3, 3);
                 }
-                plv::BoundingBox moved_box;
-                moved_box.min_x = ab.min_x + dx;
-                moved_box.min_y = ab.min_y + dy;
-                moved_box.max_x = ab.max_x + dx;
-                moved_box.max_y = ab.max_y + dy;
+                const plv::BoundingBox moved_box = geom::translate_box(ab, dx, dy);
                 const Polygon moved = geom::translate_polygon(a, dx, dy);
                 if (!moved_box.overlaps(bb, spacing)) continue;
                 const bool want = plv::detail::shapes_conflict_reference(moved, b, spacing);
