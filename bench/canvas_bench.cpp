@@ -1,9 +1,11 @@
 // Paints the main window's canvas for a shown layout of N copies of a small
 // part with a hole into a 1400 x 900 DIB section, the way a WM_PAINT does,
 // and prints one line per case:
-//   canvas_paint copies=N case=full|hover|zoom ms=T
-// full: the first paint after a new layout; hover: a mouse move over the
-// canvas, layout unchanged; zoom: one wheel step. Times are medians.
+//   canvas_paint copies=N case=full|hover|move|zoom ms=T
+// full: the first paint after a new layout; hover: the paint after a mouse
+// move over the canvas, layout unchanged; move: the same with the editor's
+// hover handler (gate, view, object snap) before the paint; zoom: one wheel
+// step. Times are medians.
 // Optional arguments: the copy counts (default 1000 100000 1000000).
 
 #include <windows.h>
@@ -16,9 +18,11 @@
 #include <mutex>
 #include <vector>
 
+#include "app/core/editor_input.hpp"
 #include "app/core/editor_model.hpp"
 #include "app/core/gui_state.hpp"
 #include "app/win32/canvas_painter.hpp"
+#include "app/win32/editor_handlers.hpp"
 
 namespace {
 
@@ -98,6 +102,26 @@ double paint_ms(HDC dc) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// The main window's editor host with the bench's client size and no window
+// to repaint: the gate and everything behind it are the real ones.
+class BenchHost : public app::Win32EditorHost {
+public:
+    BenchHost() : Win32EditorHost(nullptr) {}
+    app::Rect client_rect() override { return app::Rect{0, 0, kWidth, kHeight}; }
+    void invalidate_canvas() override {}
+    void invalidate_window() override {}
+};
+
+double move_ms(HDC dc, int x, int y) {
+    BenchHost host;
+    const RECT client{0, 0, kWidth, kHeight};
+    const auto t0 = std::chrono::steady_clock::now();
+    app::editor_hover(app::editor_state(), host, {x, y});
+    app::paint_canvas(dc, client);
+    GdiFlush();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -132,6 +156,12 @@ void run(int copies, const Dib& dib) {
         hover.push_back(paint_ms(dib.dc()));
     }
 
+    // The same moves through the editor's hover handler, which snaps to the
+    // parts' points.
+    std::vector<double> move;
+    for (int i = 0; i < 15; ++i) move.push_back(move_ms(dib.dc(), 700 + 13 * i, 400 + 7 * i));
+    st.hover_valid = false;
+
     // One wheel step in, then one out, about the middle of the canvas.
     std::vector<double> zoom;
     for (int i = 0; i < 4; ++i) {
@@ -145,6 +175,7 @@ void run(int copies, const Dib& dib) {
 
     std::printf("canvas_paint copies=%d case=full ms=%.1f\n", copies, median(full));
     std::printf("canvas_paint copies=%d case=hover ms=%.1f\n", copies, median(hover));
+    std::printf("canvas_paint copies=%d case=move ms=%.1f\n", copies, median(move));
     std::printf("canvas_paint copies=%d case=zoom ms=%.1f\n", copies, median(zoom));
     std::fflush(stdout);
 }

@@ -4,11 +4,9 @@
 #include "app/core/window_colours.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
-#include <optional>
 
 namespace app {
 
@@ -121,7 +119,7 @@ void draw_parts(PaintList& out, const CanvasLayout& layout, const ViewTransform&
         const double dx = pitch * part.sheet;
         if (cull && !part_shows(part, dx, band, map)) continue;
         for (std::size_t r = part.first_ring; r < part.ring_end; ++r) {
-            const std::size_t begin = r == 0 ? 0 : layout.ring_ends[r - 1];
+            const std::size_t begin = layout.ring_begin(r);
             draw_scaled_ring(out, r == part.first_ring ? kPartPen : kHolePen, points + begin,
                              points + layout.ring_ends[r], dx, map);
         }
@@ -325,62 +323,6 @@ void draw_sheets(PaintList& out, const CanvasLayout& layout, const ViewTransform
 
 }  // namespace
 
-CanvasLayout copy_canvas_layout(const plv::NestingResult& layout) {
-    CanvasLayout out;
-    out.sheet = layout.sheet;
-    std::size_t rings = 0;
-    std::size_t points = 0;
-    for (const plv::Placement& p : layout.placements) {
-        rings += 1 + p.shape.holes.size();
-        points += p.shape.outer.size();
-        for (const plv::Ring& hole : p.shape.holes) points += hole.size();
-    }
-    out.points.reserve(points);
-    out.ring_ends.reserve(rings);
-    out.parts.reserve(layout.placements.size());
-    auto add_ring = [&out](const plv::Ring& ring) {
-        out.points.insert(out.points.end(), ring.begin(), ring.end());
-        out.ring_ends.push_back(out.points.size());
-    };
-    for (const plv::Placement& p : layout.placements) {
-        CanvasLayout::Part part;
-        part.sheet = p.sheet_index;
-        part.first_ring = out.ring_ends.size();
-        add_ring(p.shape.outer);
-        for (const plv::Ring& hole : p.shape.holes) add_ring(hole);
-        part.ring_end = out.ring_ends.size();
-        out.parts.push_back(part);
-    }
-    return out;
-}
-
-std::shared_ptr<const CanvasLayout> finish_canvas_layout(CanvasLayout layout) {
-    static std::atomic<std::uint64_t> serials{0};
-    layout.serial = ++serials;
-    std::int64_t used = 0;
-    for (CanvasLayout::Part& part : layout.parts) {
-        used = std::max(used, static_cast<std::int64_t>(part.sheet) + 1);
-        const std::size_t begin = part.first_ring == 0 ? 0 : layout.ring_ends[part.first_ring - 1];
-        const std::size_t end = part.ring_end == 0 ? 0 : layout.ring_ends[part.ring_end - 1];
-        geom::BoundingBox box;
-        bool finite = true;
-        for (std::size_t i = begin; i < end; ++i) {
-            const Point& p = layout.points[i];
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
-            box.min_x = std::min(box.min_x, p.x);
-            box.min_y = std::min(box.min_y, p.y);
-            box.max_x = std::max(box.max_x, p.x);
-            box.max_y = std::max(box.max_y, p.y);
-        }
-        part.boxed = finite && begin < end;
-        part.box = box;
-    }
-    // The same bound as NestingResult::sheets_used.
-    layout.sheets = static_cast<std::int32_t>(
-        std::min<std::int64_t>(used, std::numeric_limits<std::int32_t>::max()));
-    return std::make_shared<const CanvasLayout>(std::move(layout));
-}
-
 CanvasSnapshot take_canvas_snapshot(GuiState& gui) {
     KeptCanvasLayout fresh;
     return take_canvas_snapshot(gui, fresh);
@@ -391,39 +333,20 @@ CanvasSnapshot take_canvas_snapshot(GuiState& gui, KeptCanvasLayout& kept) {
     snap.running = gui.running.load();
     snap.pause_requested = gui.pause_requested.load();
     snap.job_list_empty = gui.selected_files.empty();
-    std::optional<CanvasLayout> copied;
+    ShownLayoutCheck check;
     {
         // One hold for everything: a preview finishing between two holds
         // would show its text as if no layout had come.
         std::lock_guard<std::mutex> lock(gui.state_mutex);
-        bool from_result = false;
-        if (const plv::NestingResult* shown = display_layout_locked(gui, &from_result)) {
-            snap.has_layout = true;
-            snap.is_preview = !from_result;
-            // The generation tells of every change; the rest also catches
-            // a layout replaced without it.
-            const bool same = kept.layout != nullptr && kept.generation == gui.display_generation &&
-                              kept.source == shown &&
-                              kept.placements == shown->placements.data() &&
-                              kept.count == shown->placements.size();
-            if (!same) {
-                copied = copy_canvas_layout(*shown);
-                kept.generation = gui.display_generation;
-                kept.source = shown;
-                kept.placements = shown->placements.data();
-                kept.count = shown->placements.size();
-            }
-        }
+        check = check_shown_layout_locked(gui, kept);
+        snap.has_layout = check.shown;
+        snap.is_preview = check.shown && !check.from_result;
         snap.preview_loading = gui.preview_loading;
         snap.preview_message = gui.preview_message;
         snap.iteration = gui.live_stats.iteration;
         snap.saving = gui.live_stats.improvement;
     }
-    if (copied) kept.layout = finish_canvas_layout(std::move(*copied));
-    if (snap.has_layout)
-        snap.shown = kept.layout;
-    else
-        kept = KeptCanvasLayout{};  // a large layout is not held after it went
+    snap.shown = keep_canvas_layout(std::move(check), kept);
     return snap;
 }
 

@@ -9,6 +9,7 @@
 #include "app/core/canvas_paint_list.hpp"
 #include "app/core/editor_model.hpp"
 #include "app/core/layout.hpp"
+#include "app/core/shown_layout.hpp"
 #include "engine/model.hpp"
 
 #include <cstddef>
@@ -20,29 +21,6 @@
 namespace app {
 
 struct GuiState;
-
-// The shown layout as the canvas keeps it between paints: only what it
-// draws, flat, never changed once made, and each placement's box, so that a
-// paint can pass over what it would not draw.
-struct CanvasLayout {
-    struct Part {
-        std::int32_t sheet = 0;
-        std::size_t first_ring = 0;  // the outer ring; the holes follow it
-        std::size_t ring_end = 0;
-        bool boxed = false;  // box holds every point (all of them finite)
-        geom::BoundingBox box;
-    };
-    std::uint64_t serial = 0;  // tells layouts of this process apart
-    plv::Sheet sheet;
-    std::int32_t sheets = 0;  // sheets used
-    std::vector<Point> points;
-    std::vector<std::size_t> ring_ends;  // ring r ends before ring_ends[r]
-    std::vector<Part> parts;             // one per placement, in order
-};
-
-// The plain copy (under state_mutex), then the boxes (outside it).
-CanvasLayout copy_canvas_layout(const plv::NestingResult& layout);
-std::shared_ptr<const CanvasLayout> finish_canvas_layout(CanvasLayout layout);
 
 // What the canvas copies of the shared state at the start of a paint.
 struct CanvasSnapshot {
@@ -57,16 +35,6 @@ struct CanvasSnapshot {
     bool job_list_empty = true;
     std::int32_t iteration = 0;
     double saving = 0.0;  // mm2
-};
-
-// The canvas's copy of the shown layout, kept from paint to paint and taken
-// again only when the layout changed.
-struct KeptCanvasLayout {
-    std::shared_ptr<const CanvasLayout> layout;
-    std::uint64_t generation = 0;
-    const plv::NestingResult* source = nullptr;
-    const plv::Placement* placements = nullptr;
-    std::size_t count = 0;
 };
 
 // The run flags first, then one short copy under state_mutex. The job list

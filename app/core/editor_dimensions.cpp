@@ -99,7 +99,7 @@ bool polyline_circle_fit(const plv::Ring& ring, double dx, Point& centre, double
     return true;
 }
 
-CircularFeature pick_circular_feature(const EntityList& entities, const plv::NestingResult& layout,
+CircularFeature pick_circular_feature(const EntityList& entities, const CanvasLayout& layout,
                                       const ViewTransform& view, const Point& q) {
     CircularFeature best_feature;
     const double tol = 14.0 / view.scale;
@@ -136,19 +136,21 @@ CircularFeature pick_circular_feature(const EntityList& entities, const plv::Nes
     }
 
     const double pitch = layout.sheet.width + view.sheet_gap;
-    auto try_ring = [&](const plv::Ring& ring, double dx) {
+    auto try_ring = [&](std::size_t ring, double dx) {
+        const plv::Ring points(layout.points.begin() + layout.ring_begin(ring),
+                               layout.points.begin() + layout.ring_ends[ring]);
         Point c;
         double r = 0.0;
-        if (!polyline_circle_fit(ring, dx, c, r) || r < 1e-6) return;
+        if (!polyline_circle_fit(points, dx, c, r) || r < 1e-6) return;
         const double err = std::abs(point_distance(q, c) - r);
         if (!better(err)) return;
         best = err;
         best_feature = CircularFeature{true, c, Point{c.x + r, c.y}, true, false, -1};
     };
-    for (const plv::Placement& pl : layout.placements) {
-        const double dx = pl.sheet_index * pitch;
-        try_ring(pl.shape.outer, dx);
-        for (const plv::Ring& hole : pl.shape.holes) try_ring(hole, dx);
+    // Outer ring, then each hole, placement by placement.
+    for (const CanvasLayout::Part& part : layout.parts) {
+        const double dx = part.sheet * pitch;
+        for (std::size_t ring = part.first_ring; ring < part.ring_end; ++ring) try_ring(ring, dx);
     }
     return best_feature;
 }
@@ -258,7 +260,7 @@ void edit_dimension_value(EditorState& state, EditorHost& host, std::int32_t ind
     apply_dimension_answer(state.entities, index, answer, initial);
 }
 
-void dimension_tool_click(EditorState& state, EditorHost& host, const plv::NestingResult& layout,
+void dimension_tool_click(EditorState& state, EditorHost& host, const CanvasLayout& layout,
                           const ViewTransform& view, const Point& q) {
     if (state.dimension_active && state.dimension_step == 2) {
         if (!state.entities.empty()) {
@@ -312,10 +314,10 @@ bool pick_dimension_at(EditorState& state, EditorHost& host, const PointerEvent&
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
     if (y < canvas.top + 38 || y >= canvas.bottom - 46) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
+    const std::shared_ptr<const CanvasLayout> layout = host.display_layout();
+    if (layout == nullptr) return false;
     if (state.entities.empty()) return false;
-    const ViewTransform view = compute_view_transform(layout, canvas, state);
+    const ViewTransform view = compute_view_transform(*layout, canvas, state);
     const Point p = screen_to_world(view, x, y);
     for (std::size_t i = state.entities.size(); i-- > 0;) {
         const EditorEntity& e = state.entities[i];

@@ -39,7 +39,7 @@ struct CircularFeature {
 // The arc, circle or circular outline of a placed part whose rim lies
 // nearest q within 14 px: entities last to first, then placements (outer
 // ring, then holes). The first of equally near candidates wins.
-CircularFeature pick_circular_feature(const EntityList& entities, const plv::NestingResult& layout,
+CircularFeature pick_circular_feature(const EntityList& entities, const CanvasLayout& layout,
                                       const ViewTransform& view, const Point& q);
 
 // The text the value window opens with.
@@ -59,7 +59,7 @@ void apply_dimension_answer(EntityList& entities, std::int32_t index, const std:
 void edit_dimension_value(EditorState& state, EditorHost& host, std::int32_t index);
 
 // One press of the dimension tool at the snapped point q.
-void dimension_tool_click(EditorState& state, EditorHost& host, const plv::NestingResult& layout,
+void dimension_tool_click(EditorState& state, EditorHost& host, const CanvasLayout& layout,
                           const ViewTransform& view, const Point& q);
 
 // Selecting (and on a double click editing) a dimension under the client

@@ -6,8 +6,9 @@
 // implements it over the main window; tests script it.
 
 #include "app/core/layout.hpp"
-#include "engine/model.hpp"
+#include "app/core/shown_layout.hpp"
 
+#include <memory>
 #include <string>
 
 namespace app {
@@ -45,8 +46,10 @@ class EditorHost {
 public:
     virtual ~EditorHost() = default;
     // The gate: the shown layout (result, else ready preview) with at least
-    // one placement; false without one.
-    virtual bool display_layout(plv::NestingResult& out) = 0;
+    // one placement; null without one. Every mouse message asks again, so a
+    // layout shown since the last one is seen; the copy is shared and taken
+    // only when the shown layout changed.
+    virtual std::shared_ptr<const CanvasLayout> display_layout() = 0;
     virtual Rect client_rect() = 0;
     virtual void focus_main() = 0;
     virtual void capture_mouse() = 0;

@@ -65,12 +65,12 @@ bool editor_left_button_down(EditorState& state, EditorHost& host, const Pointer
     const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
-    const ViewTransform view = compute_view_transform(layout, canvas, state);
+    const std::shared_ptr<const CanvasLayout> layout = host.display_layout();
+    if (layout == nullptr) return false;
+    const ViewTransform view = compute_view_transform(*layout, canvas, state);
     const Point p = screen_to_world(view, x, y);
     bool object_hit = false;
-    const Point q = snap_pressed_point(p, state, layout, view, canvas, &object_hit);
+    const Point q = snap_pressed_point(p, state, *layout, view, canvas, &object_hit);
     state.hover_valid = true;
     state.hover_screen = ScreenPoint{x, y};
     state.hover_point = q;
@@ -136,7 +136,7 @@ bool editor_left_button_down(EditorState& state, EditorHost& host, const Pointer
             host.set_cursor(CursorShape::size_all);
             break;
         case EditorTool::dimension:
-            dimension_tool_click(state, host, layout, view, q);
+            dimension_tool_click(state, host, *layout, view, q);
             host.invalidate_canvas();
             break;
         case EditorTool::arc:
@@ -180,14 +180,14 @@ bool editor_mouse_drag(EditorState& state, EditorHost& host, const PointerEvent&
     const int x = pointer.x;
     const int y = pointer.y;
     if (!state.dragging) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
+    const std::shared_ptr<const CanvasLayout> layout = host.display_layout();
+    if (layout == nullptr) return false;
     if (state.panning) {
         state.pan_x += x - state.drag_last.x;
         state.pan_y += y - state.drag_last.y;
     } else if (state.dragging_entity && valid_selection(state)) {
         const Rect canvas = canvas_rect(host.client_rect());
-        const ViewTransform view = compute_view_transform(layout, canvas, state);
+        const ViewTransform view = compute_view_transform(*layout, canvas, state);
         const Point now = screen_to_world(view, x, y);
         const Point before = screen_to_world(view, state.drag_last.x, state.drag_last.y);
         move_entity(state.entities[static_cast<std::size_t>(state.selection)], now.x - before.x,
@@ -202,14 +202,15 @@ void editor_hover(EditorState& state, EditorHost& host, const PointerEvent& poin
     const int x = pointer.x;
     const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
-    plv::NestingResult layout;
-    if (canvas_contains(canvas, x, y) && host.display_layout(layout)) {
-        const ViewTransform view = compute_view_transform(layout, canvas, state);
+    const std::shared_ptr<const CanvasLayout> layout =
+        canvas_contains(canvas, x, y) ? host.display_layout() : nullptr;
+    if (layout != nullptr) {
+        const ViewTransform view = compute_view_transform(*layout, canvas, state);
         state.hover_valid = true;
         state.hover_screen = ScreenPoint{x, y};
         const Point p = screen_to_world(view, x, y);
         bool object_hit = false;
-        state.hover_point = snap_hover_point(p, state, layout, view, canvas, &object_hit);
+        state.hover_point = snap_hover_point(p, state, *layout, view, canvas, &object_hit);
         state.object_snap_hit = object_hit;
         if (state.shape_in_progress && !state.entities.empty()) state.entities.back().p1 = state.hover_point;
         if (dimension_placing_text(state)) state.entities.back().p2 = state.hover_point;
@@ -232,10 +233,11 @@ bool editor_left_button_up(EditorState& state, EditorHost& host) {
     if (!was_panning && state.selection == -1 && state.tool == EditorTool::text) {
         // T pressed during a select drag over empty canvas.
         const TextStyleResult answer = show_text_style_dialog(state, host);
-        plv::NestingResult layout;
-        if (answer.ok && !answer.text.empty() && host.display_layout(layout)) {
+        const std::shared_ptr<const CanvasLayout> layout =
+            answer.ok && !answer.text.empty() ? host.display_layout() : nullptr;
+        if (layout != nullptr) {
             const Rect canvas = canvas_rect(host.client_rect());
-            const ViewTransform view = compute_view_transform(layout, canvas, state);
+            const ViewTransform view = compute_view_transform(*layout, canvas, state);
             append_text_entity(state, screen_to_world(view, state.drag_last.x, state.drag_last.y), answer);
         }
     }
@@ -248,8 +250,7 @@ bool editor_middle_button_down(EditorState& state, EditorHost& host, const Point
     const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
+    if (host.display_layout() == nullptr) return false;
     state.dragging = true;
     state.panning = true;
     state.dragging_entity = false;
@@ -419,9 +420,9 @@ bool zoom_canvas_at_cursor(EditorState& state, EditorHost& host, const PointerEv
     const int delta = pointer.wheel_delta;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
-    zoom_at(state, layout, canvas, x, y, delta);
+    const std::shared_ptr<const CanvasLayout> layout = host.display_layout();
+    if (layout == nullptr) return false;
+    zoom_at(state, *layout, canvas, x, y, delta);
     host.invalidate_canvas();
     return true;
 }

@@ -108,6 +108,12 @@ ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rec
     return compute_view_transform(layout, canvas, state.zoom, state.pan_x, state.pan_y);
 }
 
+ViewTransform compute_view_transform(const CanvasLayout& layout, const Rect& canvas,
+                                     const EditorState& state) {
+    return compute_view_transform(layout.sheet, layout.sheets, canvas, state.zoom, state.pan_x,
+                                  state.pan_y);
+}
+
 Point screen_to_world(const ViewTransform& view, double px, double py) {
     return Point{(px - view.origin_x) / view.scale,
                  view.sheet_height - (py - view.origin_y) / view.scale};
@@ -146,9 +152,22 @@ double editor_segment_distance(const Point& p, const Point& a, const Point& b) {
     return point_distance(p, Point{a.x + t * dx, a.y + t * dy});
 }
 
-SnapResult find_object_snap(const Point& p, const EntityList& entities,
-                            const plv::NestingResult& layout, double sheet_gap,
-                            double tolerance) {
+namespace {
+
+// Whether no point of the part, shifted right by `shift`, can lie nearer to
+// p than `best`: its box grown by `best` leaves p out. The box is shifted
+// with the same sums as the points, so each shifted point stays in it, and
+// a distance is never below either of its coordinate differences.
+bool part_out_of_reach(const CanvasLayout::Part& part, double shift, const Point& p, double best) {
+    if (!part.boxed) return false;
+    return part.box.min_x + shift - p.x >= best || p.x - (part.box.max_x + shift) >= best ||
+           part.box.min_y - p.y >= best || p.y - part.box.max_y >= best;
+}
+
+}  // namespace
+
+SnapResult find_object_snap(const Point& p, const EntityList& entities, const CanvasLayout& layout,
+                            double sheet_gap, double tolerance) {
     SnapResult result;
     double best = tolerance;
     auto offer = [&](const Point& c) {
@@ -165,28 +184,35 @@ SnapResult find_object_snap(const Point& p, const EntityList& entities,
         if (e.kind == EntityKind::arc) offer(e.p2);
         for (const Point& q : e.points) offer(q);
     }
+    // Outer ring, then each hole, placement by placement; only a strictly
+    // nearer point wins, so a part out of reach of the best so far changes
+    // nothing and is passed over.
     const double pitch = layout.sheet.width + sheet_gap;
-    for (const plv::Placement& pl : layout.placements) {
-        const double shift = pl.sheet_index * pitch;
-        for (const Point& q : pl.shape.outer) offer(Point{q.x + shift, q.y});
-        for (const plv::Ring& hole : pl.shape.holes)
-            for (const Point& q : hole) offer(Point{q.x + shift, q.y});
+    for (const CanvasLayout::Part& part : layout.parts) {
+        const double shift = part.sheet * pitch;
+        if (part_out_of_reach(part, shift, p, best)) continue;
+        // The part's points end where the ring after its last would begin.
+        const std::size_t begin = layout.ring_begin(part.first_ring);
+        const std::size_t end = layout.ring_begin(part.ring_end);
+        for (std::size_t i = begin; i < end; ++i) {
+            const Point& q = layout.points[i];
+            offer(Point{q.x + shift, q.y});
+        }
     }
     return result;
 }
 
 namespace {
 
-SnapResult object_snap_for(const Point& raw, const EditorState& state,
-                           const plv::NestingResult& layout, const ViewTransform& view) {
+SnapResult object_snap_for(const Point& raw, const EditorState& state, const CanvasLayout& layout,
+                           const ViewTransform& view) {
     return find_object_snap(raw, state.entities, layout, view.sheet_gap, 12.0 / view.scale);
 }
 
 }  // namespace
 
-Point snap_pressed_point(const Point& raw, const EditorState& state,
-                         const plv::NestingResult& layout, const ViewTransform& view,
-                         const Rect& canvas, bool* object_hit) {
+Point snap_pressed_point(const Point& raw, const EditorState& state, const CanvasLayout& layout,
+                         const ViewTransform& view, const Rect& canvas, bool* object_hit) {
     const SnapResult snap = object_snap_for(raw, state, layout, view);
     if (object_hit != nullptr) *object_hit = snap.found;
     if (snap.found) return snap.point;
@@ -194,9 +220,8 @@ Point snap_pressed_point(const Point& raw, const EditorState& state,
     return raw;
 }
 
-Point snap_hover_point(const Point& raw, const EditorState& state,
-                       const plv::NestingResult& layout, const ViewTransform& view,
-                       const Rect& canvas, bool* object_hit) {
+Point snap_hover_point(const Point& raw, const EditorState& state, const CanvasLayout& layout,
+                       const ViewTransform& view, const Rect& canvas, bool* object_hit) {
     const SnapResult snap = object_snap_for(raw, state, layout, view);
     if (object_hit != nullptr) *object_hit = snap.found;
     if (snap.found) return snap.point;
@@ -384,8 +409,8 @@ void fit_view(EditorState& state) {
     state.pan_y = 0.0;
 }
 
-void zoom_at(EditorState& state, const plv::NestingResult& layout, const Rect& canvas,
-             int cursor_x, int cursor_y, int delta) {
+void zoom_at(EditorState& state, const CanvasLayout& layout, const Rect& canvas, int cursor_x,
+             int cursor_y, int delta) {
     const ViewTransform before = compute_view_transform(layout, canvas, state);
     const double s0 = before.scale;
     const double f = std::pow(1.18, static_cast<double>(delta) / 120.0);

@@ -12,6 +12,7 @@
 // has no lock. Only get_display_layout takes state_mutex, while it copies.
 
 #include "app/core/layout.hpp"
+#include "app/core/shown_layout.hpp"
 #include "engine/model.hpp"
 
 #include <cstdint>
@@ -176,6 +177,8 @@ ViewTransform compute_view_transform(const plv::Sheet& sheet, std::int32_t sheet
                                      const Rect& canvas, double zoom, double pan_x, double pan_y);
 ViewTransform compute_view_transform(const plv::NestingResult& layout, const Rect& canvas,
                                      const EditorState& state);
+ViewTransform compute_view_transform(const CanvasLayout& layout, const Rect& canvas,
+                                     const EditorState& state);
 Point screen_to_world(const ViewTransform& view, double px, double py);
 // Unrounded screen position of a world point of sheet k.
 Point world_to_screen(const ViewTransform& view, const Point& world, int sheet_index = 0);
@@ -187,17 +190,17 @@ Point round_to_grid(const Point& p, double step);
 // 1e-9 counts as the point a. (geom's own version uses a coarser guard.)
 double editor_segment_distance(const Point& p, const Point& a, const Point& b);
 
-SnapResult find_object_snap(const Point& p, const EntityList& entities,
-                            const plv::NestingResult& layout, double sheet_gap,
-                            double tolerance);
+// The nearest entity or placement point strictly within `tolerance` of p;
+// on equal distances the first visited (entities, then placements in order).
+SnapResult find_object_snap(const Point& p, const EntityList& entities, const CanvasLayout& layout,
+                            double sheet_gap, double tolerance);
 // Snapping of a pressed point and of the hover point; `object_hit` reports
 // whether an object point was taken.
-Point snap_pressed_point(const Point& raw, const EditorState& state,
-                         const plv::NestingResult& layout, const ViewTransform& view,
-                         const Rect& canvas, bool* object_hit = nullptr);
-Point snap_hover_point(const Point& raw, const EditorState& state,
-                       const plv::NestingResult& layout, const ViewTransform& view,
-                       const Rect& canvas, bool* object_hit = nullptr);
+Point snap_pressed_point(const Point& raw, const EditorState& state, const CanvasLayout& layout,
+                         const ViewTransform& view, const Rect& canvas,
+                         bool* object_hit = nullptr);
+Point snap_hover_point(const Point& raw, const EditorState& state, const CanvasLayout& layout,
+                       const ViewTransform& view, const Rect& canvas, bool* object_hit = nullptr);
 
 bool hit_test_entity(const EditorEntity& entity, const Point& p, double scale);
 // Index of the topmost entity hit at p, or -1.
@@ -228,7 +231,7 @@ bool clear_drawing(EditorState& state);
 void fit_view(EditorState& state);
 // Wheel zoom about a cursor position in client pixels; d is the signed
 // wheel delta. The caller has checked the gate and the canvas.
-void zoom_at(EditorState& state, const plv::NestingResult& layout, const Rect& canvas,
-             int cursor_x, int cursor_y, int delta);
+void zoom_at(EditorState& state, const CanvasLayout& layout, const Rect& canvas, int cursor_x,
+             int cursor_y, int delta);
 
 }  // namespace app

@@ -93,10 +93,10 @@ bool edit_text_entity_at(EditorState& state, EditorHost& host, const PointerEven
     const int y = pointer.y;
     const Rect canvas = canvas_rect(host.client_rect());
     if (!canvas_contains(canvas, x, y)) return false;
-    plv::NestingResult layout;
-    if (!host.display_layout(layout)) return false;
+    const std::shared_ptr<const CanvasLayout> layout = host.display_layout();
+    if (layout == nullptr) return false;
     if (state.entities.empty()) return false;
-    const ViewTransform view = compute_view_transform(layout, canvas, state);
+    const ViewTransform view = compute_view_transform(*layout, canvas, state);
     const Point p = screen_to_world(view, x, y);
     std::int32_t hit = -1;
     for (std::size_t i = state.entities.size(); i-- > 0;) {

@@ -287,10 +287,10 @@ private:
 }  // namespace
 
 void paint_canvas(HDC dc, const RECT& client) {
-    // User-interface thread only, as the painting itself.
-    static KeptCanvasLayout kept;
+    // User-interface thread only, as the painting itself. The kept layout is
+    // the one the editor snaps to.
     static CanvasBackLayer back;
-    const CanvasSnapshot snap = take_canvas_snapshot(gui_state(), kept);
+    const CanvasSnapshot snap = take_canvas_snapshot(gui_state(), kept_canvas_layout());
     const Rect rc{client.left, client.top, client.right, client.bottom};
     const EditorState& editor = editor_state();
     const PaintResources res = main_window_resources();

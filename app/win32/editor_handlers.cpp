@@ -5,13 +5,17 @@
 #include "app/core/editor_input.hpp"
 #include "app/core/editor_model.hpp"
 #include "app/core/editor_text.hpp"
+#include "app/core/gui_state.hpp"
+#include "app/core/shown_layout.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/text_window.hpp"
 #include "app/win32/value_window.hpp"
 
 namespace app {
 
-bool Win32EditorHost::display_layout(plv::NestingResult& out) { return get_display_layout(out); }
+std::shared_ptr<const CanvasLayout> Win32EditorHost::display_layout() {
+    return take_shown_layout(gui_state(), kept_canvas_layout());
+}
 
 Rect Win32EditorHost::client_rect() {
     RECT r{};

@@ -15,7 +15,7 @@ namespace app {
 class Win32EditorHost : public EditorHost {
 public:
     explicit Win32EditorHost(HWND window) : window_(window) {}
-    bool display_layout(plv::NestingResult& out) override;
+    std::shared_ptr<const CanvasLayout> display_layout() override;
     Rect client_rect() override;
     void focus_main() override;
     void capture_mouse() override;

@@ -182,12 +182,12 @@ TEST_F(DimensionTool, ArcSweepBothWays) {
     // Clockwise arc (10,0) -> (0,-10) through (7.07,-7.07): the short way below.
     const double h = 10 / std::sqrt(2.0);
     const app::EntityList ents{entity(Kind::arc, {10, 0}, {0, -10}, {h, -h})};
-    EXPECT_TRUE(app::pick_circular_feature(ents, host.layout, view, {h + 0.5, -h}).found);
-    EXPECT_FALSE(app::pick_circular_feature(ents, host.layout, view, {-10, 0}).found);
+    EXPECT_TRUE(app::pick_circular_feature(ents, *host.display_layout(), view, {h + 0.5, -h}).found);
+    EXPECT_FALSE(app::pick_circular_feature(ents, *host.display_layout(), view, {-10, 0}).found);
     // Its long counterpart through the far side.
     const app::EntityList longer{entity(Kind::arc, {10, 0}, {0, -10}, {-10, 0})};
-    EXPECT_TRUE(app::pick_circular_feature(longer, host.layout, view, {0, 10}).found);
-    EXPECT_FALSE(app::pick_circular_feature(longer, host.layout, view, {h, -h}).found);
+    EXPECT_TRUE(app::pick_circular_feature(longer, *host.display_layout(), view, {0, 10}).found);
+    EXPECT_FALSE(app::pick_circular_feature(longer, *host.display_layout(), view, {h, -h}).found);
 }
 
 TEST_F(DimensionTool, HoleOfAPlacedPartOnTheSecondSheet) {
@@ -198,7 +198,7 @@ TEST_F(DimensionTool, HoleOfAPlacedPartOnTheSecondSheet) {
     host.layout.placements.push_back(part);
     const app::ViewTransform view = app::compute_view_transform(host.layout, app::canvas_rect(host.client), st);
     const double dx = 660 + 80;
-    const app::CircularFeature f = app::pick_circular_feature({}, host.layout, view, {dx + 25.3, 20});
+    const app::CircularFeature f = app::pick_circular_feature({}, *host.display_layout(), view, {dx + 25.3, 20});
     ASSERT_TRUE(f.found);
     EXPECT_TRUE(f.diameter);
     EXPECT_EQ(f.link, -1);

@@ -11,6 +11,7 @@
 #include "app/core/editor_model.hpp"
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,11 +34,10 @@ public:
         layout.placements.push_back(p);
     }
 
-    bool display_layout(plv::NestingResult& out) override {
+    std::shared_ptr<const app::CanvasLayout> display_layout() override {
         ++gate_calls;
-        if (!has_layout) return false;
-        out = layout;
-        return true;
+        if (!has_layout) return nullptr;
+        return app::finish_canvas_layout(app::copy_canvas_layout(layout));
     }
     app::Rect client_rect() override { return client; }
     void focus_main() override { ++focus_calls; }

@@ -40,6 +40,11 @@ plv::NestingResult layout_with_sheets(int sheets, double w = 3000, double h = 15
     return r;
 }
 
+// The layout as the editor is handed it.
+app::CanvasLayout kept(const plv::NestingResult& layout) {
+    return *app::finish_canvas_layout(app::copy_canvas_layout(layout));
+}
+
 TEST(EditorCanvas, RectangleAndContainment) {
     const Rect c = app::canvas_rect(kClient);
     EXPECT_EQ(c, (Rect{544, 60, 1296, 874}));
@@ -119,7 +124,7 @@ TEST(EditorZoom, KeepsThePointUnderTheCursor) {
     const Rect c = app::canvas_rect(kClient);
     const auto layout = layout_with_sheets(1);
     EditorState st;
-    app::zoom_at(st, layout, c, 800, 300, 120);
+    app::zoom_at(st, kept(layout), c, 800, 300, 120);
     EXPECT_DOUBLE_EQ(st.zoom, 1.18);
     EXPECT_NEAR(st.pan_x, -37.8, 1e-9);
     EXPECT_NEAR(st.pan_y, -29.88, 1e-9);
@@ -132,7 +137,7 @@ TEST(EditorZoom, KeepsThePointUnderTheCursor) {
     EditorState five;
     for (int i = 0; i < 5; ++i) {
         const Point under = app::screen_to_world(app::compute_view_transform(layout, c, five), 800, 300);
-        app::zoom_at(five, layout, c, 800, 300, 120);
+        app::zoom_at(five, kept(layout), c, 800, 300, 120);
         const Point back = app::world_to_screen(app::compute_view_transform(layout, c, five), under);
         EXPECT_NEAR(back.x, 800, 0.5);
         EXPECT_NEAR(back.y, 300, 0.5);
@@ -144,19 +149,19 @@ TEST(EditorZoom, StoredAndAppliedLimits) {
     const Rect c = app::canvas_rect(kClient);
     const auto layout = layout_with_sheets(1);
     EditorState st;
-    for (int i = 0; i < 60; ++i) app::zoom_at(st, layout, c, 800, 300, 120);
+    for (int i = 0; i < 60; ++i) app::zoom_at(st, kept(layout), c, 800, 300, 120);
     EXPECT_DOUBLE_EQ(st.zoom, 80);
     const double scale_at_max = app::compute_view_transform(layout, c, st).scale;
     // Notches back while the stored zoom stays above 50 leave the view.
-    app::zoom_at(st, layout, c, 800, 300, -120);
-    app::zoom_at(st, layout, c, 800, 300, -120);
+    app::zoom_at(st, kept(layout), c, 800, 300, -120);
+    app::zoom_at(st, kept(layout), c, 800, 300, -120);
     EXPECT_GT(st.zoom, 50);
     EXPECT_DOUBLE_EQ(app::compute_view_transform(layout, c, st).scale, scale_at_max);
-    for (int i = 0; i < 80; ++i) app::zoom_at(st, layout, c, 800, 300, -120);
+    for (int i = 0; i < 80; ++i) app::zoom_at(st, kept(layout), c, 800, 300, -120);
     EXPECT_DOUBLE_EQ(st.zoom, 0.15);
     // A delta of one wheel click's half is a real division.
     EditorState half;
-    app::zoom_at(half, layout, c, 800, 300, 60);
+    app::zoom_at(half, kept(layout), c, 800, 300, 60);
     EXPECT_DOUBLE_EQ(half.zoom, std::pow(1.18, 0.5));
 }
 
@@ -188,22 +193,22 @@ TEST(EditorSnap, ObjectSnapOrderAndTolerance) {
     ents.push_back(entity(Kind::circle, {500, 500}, {510, 500}));  // p2 (0,0) not offered
     ents.push_back(entity(Kind::arc, {700, 700}, {720, 700}, {710, 710}));
 
-    auto snap = app::find_object_snap({1, 1}, ents, layout, 240, 12);
+    auto snap = app::find_object_snap({1, 1}, ents, kept(layout), 240, 12);
     EXPECT_FALSE(snap.found);
-    snap = app::find_object_snap({711, 711}, ents, layout, 240, 12);
+    snap = app::find_object_snap({711, 711}, ents, kept(layout), 240, 12);
     ASSERT_TRUE(snap.found);
     EXPECT_EQ(snap.point.x, 710);
     // Sheet 1's hole lies W + gap to the right.
-    snap = app::find_object_snap({3240 + 111, 111}, ents, layout, 240, 12);
+    snap = app::find_object_snap({3240 + 111, 111}, ents, kept(layout), 240, 12);
     ASSERT_TRUE(snap.found);
     EXPECT_EQ(snap.point.x, 3350);
     EXPECT_EQ(snap.point.y, 110);
     // Strictly below the tolerance.
-    snap = app::find_object_snap({512, 500}, ents, layout, 240, 2);
+    snap = app::find_object_snap({512, 500}, ents, kept(layout), 240, 2);
     EXPECT_FALSE(snap.found);
     // A tie: the entity point comes before the part's corner.
     ents.push_back(entity(Kind::line, {90, 100}, {90, 0}));
-    snap = app::find_object_snap({95, 100}, ents, layout, 240, 12);
+    snap = app::find_object_snap({95, 100}, ents, kept(layout), 240, 12);
     ASSERT_TRUE(snap.found);
     EXPECT_EQ(snap.point.x, 90);
 }
@@ -227,10 +232,10 @@ TEST(EditorSnap, PressedAndHoverRules) {
         const auto v = app::compute_view_transform(layout, c, st);  // step 500
         const Point raw{1130, 1280};
         bool hit = true;
-        const Point pr = app::snap_pressed_point(raw, st, layout, v, c, &hit);
+        const Point pr = app::snap_pressed_point(raw, st, kept(layout), v, c, &hit);
         EXPECT_FALSE(hit);
         EXPECT_EQ(pr.x, k.pressed_rounds ? 1000 : 1130);
-        const Point hv = app::snap_hover_point(raw, st, layout, v, c);
+        const Point hv = app::snap_hover_point(raw, st, kept(layout), v, c);
         EXPECT_EQ(hv.y, k.hover_rounds ? 1500 : 1280);
     }
     // An object point wins over the grid.
@@ -238,7 +243,7 @@ TEST(EditorSnap, PressedAndHoverRules) {
     st.snap_to_grid = true;
     const auto v = app::compute_view_transform(layout, c, st);
     bool hit = false;
-    const Point pr = app::snap_pressed_point({151, 149}, st, layout, v, c, &hit);
+    const Point pr = app::snap_pressed_point({151, 149}, st, kept(layout), v, c, &hit);
     EXPECT_TRUE(hit);
     EXPECT_EQ(pr.x, 150);
 }
