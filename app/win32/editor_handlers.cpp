@@ -73,24 +73,11 @@ bool on_delete_selected(HWND window) {
     return erase_selected_entity(editor_state(), host);
 }
 
-void on_undo(HWND window) {
+// An editor button's command over its rule.
+template <void (*Rule)(EditorState&, EditorHost&)>
+void button_action(HWND window) {
     Win32EditorHost host(window);
-    editor_undo(editor_state(), host);
-}
-
-void on_fit_view(HWND window) {
-    Win32EditorHost host(window);
-    editor_fit_view(editor_state(), host);
-}
-
-void on_clear_drawing(HWND window) {
-    Win32EditorHost host(window);
-    editor_clear_drawing(editor_state(), host);
-}
-
-void on_toggle_grid(HWND window) {
-    Win32EditorHost host(window);
-    toggle_grid(editor_state(), host);
+    Rule(editor_state(), host);
 }
 
 bool on_set_cursor(HWND window) {
@@ -157,10 +144,10 @@ void install_editor_handlers(FrameHooks& hooks) {
     hooks.grid_visible = grid_shown;
     hooks.set_editor_tool = on_set_tool;
     hooks.delete_selected_entity = on_delete_selected;
-    hooks.undo_last_edit = on_undo;
-    hooks.fit_view = on_fit_view;
-    hooks.clear_drawing = on_clear_drawing;
-    hooks.toggle_grid = on_toggle_grid;
+    hooks.undo_last_edit = button_action<editor_undo>;
+    hooks.fit_view = button_action<editor_fit_view>;
+    hooks.clear_drawing = button_action<editor_clear_drawing>;
+    hooks.toggle_grid = button_action<toggle_grid>;
     hooks.update_canvas_cursor = on_set_cursor;
     hooks.handle_editor_key = on_key;
     hooks.pick_dimension_click = pick_and_focus<false>;
