@@ -6,10 +6,12 @@
 
 #include "engine/cpu_placement.hpp"
 #include "engine/gpu_placement.hpp"
+#include "engine/iterative_search.hpp"
 #include "engine/single_pass.hpp"
 #include "geometry/primitives.hpp"
 #include "gpu/gpu_accelerator.hpp"
 #include "gpu/gpu_testing.hpp"
+#include "typical_job.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -115,6 +117,22 @@ int main(int argc, char** argv) {
     std::printf("one gear copy on a sheet of %zu placements:\n", sheet0.size());
     std::printf("  place_item_cpu:           %10.2f ms\n", one[0]);
     std::printf("  place_item_gpu:           %10.2f ms\n", one[1]);
+
+    // Array sheets of 100000 small strips, and 10 copies of two other parts
+    // placed by the route among them, on sheets of thousands of placements.
+    std::vector<plv::Part> arrays;
+    arrays.push_back(part("strip", geom::normalize_polygon(bench::rectangle(20, 10)), 100000));
+    arrays.push_back(part("angle", geom::normalize_polygon(bench::l_shape(300, 200, 40)), 5));
+    arrays.push_back(part(
+        "flange", geom::normalize_polygon(bench::with_square_hole(bench::rectangle(150, 150), 30, 30, 90)),
+        5));
+    plv::IterativeNestingOptions search;
+    search.iterations = 1;
+    search.solver = plv::Solver::gpu;
+    const auto start = Clock::now();
+    const plv::IterativeNestingResult r = plv::nest_parts_iterative(sheet, arrays, search);
+    std::printf("array job of 100000 strips and 10 other copies, gpu solver: %8.1f ms  (%zu placed)\n",
+                ms_since(start), r.result.placements.size());
     plv::GpuAccelerator::instance().release();
     return 0;
 }

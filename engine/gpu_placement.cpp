@@ -3,6 +3,7 @@
 #include "engine/cpu_placement.hpp"
 #include "engine/deterministic.hpp"
 #include "engine/gpu_route.hpp"
+#include "engine/placement_context.hpp"
 #include "engine/positions.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
@@ -44,14 +45,18 @@ bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device) {
     auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
+    const detail::SheetState state(placed);
+    detail::RotationCache cache;
+    detail::Workspace ws;
     return detail::place_item_gpu(sheet, item, placed, sheet_index, options, out, device,
-                                  detail::CpuPlacer(cpu));
+                                  detail::CpuPlacer(cpu), detail::PreparedSheet{state, cache, ws});
 }
 
 bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
                             const std::vector<Placement>& placed, std::int32_t sheet_index,
                             const IterativeNestingOptions& options, Placement& out,
-                            std::int32_t device, const CpuPlacer& cpu) {
+                            std::int32_t device, const CpuPlacer& cpu,
+                            const PreparedSheet& prepared) {
     const auto on_cpu = [&] { return cpu(out); };
 
     const GpuAccelerator& accelerator = GpuAccelerator::instance();
@@ -87,13 +92,16 @@ bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
     std::vector<float> candidate_bounds;
     std::vector<float> positions;
     std::vector<std::int32_t> position_slots;
-    std::vector<Polygon> rotated_slots;
+    // rotate_polygon of the part's shape per slot, from the prepared cache.
+    std::vector<const RotatedShape*> rotated_slots;
     rotated_slots.reserve(angles.size());
+    std::vector<Point> slot_positions;
     for (std::size_t s = 0; s < angles.size(); ++s) {
-        rotated_slots.push_back(geom::rotate_polygon(item.part->shape, angles[s]));
-        const Polygon& rotated = rotated_slots.back();
-        const std::vector<Point> slot_positions =
-            candidate_positions(placed, rotated, options.spacing, options.extra_positions);
+        rotated_slots.push_back(&prepared.cache.get(*item.part, angles[s]));
+        const Polygon& rotated = rotated_slots.back()->shape;
+        // candidate_positions (placed, rotated, spacing, extra_positions).
+        candidate_positions(placed, prepared.state, *rotated_slots.back(), options.spacing,
+                            options.extra_positions, prepared.ws, slot_positions);
         if (slot_positions.empty()) {
             candidate_offsets.push_back(segment_count(candidate_segments));
             candidate_bounds.insert(candidate_bounds.end(), {0.0f, 0.0f, 0.0f, 0.0f});
@@ -138,15 +146,24 @@ bool detail::place_item_gpu(const Sheet& sheet, const NestingItem& item,
         answer_of.push_back(i);
     }
 
+    // The rotated shape moved to the answer's place: inside the sheet, and
+    // is_position_free (translate_polygon (rotated, x, y), placed, spacing),
+    // answered on the prepared sheet without building the moved copy. The
+    // box of the moved outer ring is the rotated box moved: rounding keeps
+    // the order of the coordinates.
     const auto exact_place = [&](std::size_t k, Placement& placement) {
         const std::size_t i = answer_of[k];
         const std::size_t slot = static_cast<std::size_t>(position_slots[i]);
-        const Polygon moved =
-            geom::translate_polygon(rotated_slots[slot], answers[i].x, answers[i].y);
-        if (!box_inside_sheet(geom::polygon_bounds(moved), sheet)) return false;
-        if (!is_position_free(moved, placed, options.spacing)) return false;
-        placement = make_placement(*item.part, rotated_slots[slot], sheet_index, item.copy_number,
-                                   answers[i].x, answers[i].y, angles[slot]);
+        const RotatedShape& r = *rotated_slots[slot];
+        const double x = answers[i].x;
+        const double y = answers[i].y;
+        const BoundingBox moved = geom::translate_box(r.box, x, y);
+        if (!box_inside_sheet(moved, sheet)) return false;
+        if (!position_free(r.geo, r.shape, x, y, moved, placed, prepared.state, options.spacing)) {
+            return false;
+        }
+        placement = make_placement(*item.part, r.shape, sheet_index, item.copy_number, x, y,
+                                   angles[slot]);
         return true;
     };
 

@@ -22,12 +22,14 @@ bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
 
 namespace detail {
 class CpuPlacer;
+struct PreparedSheet;
 
-// The same with the CPU placer given (see gpu_route.hpp).
+// The same with the CPU placer and the prepared sheet given (see
+// gpu_route.hpp).
 bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device,
-                    const CpuPlacer& cpu);
+                    const CpuPlacer& cpu, const PreparedSheet& prepared);
 }  // namespace detail
 
 }  // namespace plv

@@ -2,6 +2,7 @@
 
 #include "engine/cpu_placement.hpp"
 #include "engine/gpu_placement.hpp"
+#include "engine/placement_context.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
 namespace plv {
@@ -18,8 +19,11 @@ bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out) {
     auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
+    const detail::SheetState state(placed);
+    detail::RotationCache cache;
+    detail::Workspace ws;
     return detail::place_item_gpu_route(sheet, item, placed, sheet_index, options, out,
-                                        detail::CpuPlacer(cpu));
+                                        detail::CpuPlacer(cpu), detail::PreparedSheet{state, cache, ws});
 }
 
 namespace detail {
@@ -27,7 +31,7 @@ namespace detail {
 bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out,
-                          const CpuPlacer& cpu) {
+                          const CpuPlacer& cpu, const PreparedSheet& prepared) {
     if (placed.empty()) return cpu(out);
 
     std::uint64_t sheet_points = 0;
@@ -45,7 +49,7 @@ bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
         // place_item_gpu sends to the CPU placer.
         if (count >= 2) device = options.position_seed % static_cast<std::int32_t>(count);
     }
-    return place_item_gpu(sheet, item, placed, sheet_index, options, out, device, cpu);
+    return place_item_gpu(sheet, item, placed, sheet_index, options, out, device, cpu, prepared);
 }
 
 }  // namespace detail

@@ -32,11 +32,23 @@ private:
     bool (*call_)(void*, Placement&);
 };
 
-// The route with its CPU placer given.
+class SheetState;
+class RotationCache;
+struct Workspace;
+
+// The sheet tried as the sheet placement keeps it between tries: its state
+// built from `placed`, the rotated shapes and the buffers.
+struct PreparedSheet {
+    const SheetState& state;
+    RotationCache& cache;
+    Workspace& ws;
+};
+
+// The route with its CPU placer and the prepared sheet given.
 bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out,
-                          const CpuPlacer& cpu);
+                          const CpuPlacer& cpu, const PreparedSheet& prepared);
 
 }  // namespace detail
 

@@ -227,6 +227,11 @@ bool generate_positions(const std::vector<Placement>& placed, const SheetState& 
 // The final order of candidate positions.
 void sort_positions(std::vector<Point>& positions);
 
+// candidate_positions of the shape on the prepared sheet, into out; uses ws.
+void candidate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                         const RotatedShape& shape, double spacing, bool extra, Workspace& ws,
+                         std::vector<Point>& out);
+
 // The free test of shape (geometry geo) moved by (dx, dy), box its moved
 // outer box, against every placement of the sheet.
 bool position_free(const ShapeGeometry& geo, const Polygon& shape, double dx, double dy,

@@ -408,6 +408,15 @@ bool generate_positions(const std::vector<Placement>& placed, const SheetState& 
     return extra_positions(placed, sheet, shape, spacing, extra, ws);
 }
 
+void candidate_positions(const std::vector<Placement>& placed, const SheetState& sheet,
+                         const RotatedShape& shape, double spacing, bool extra, Workspace& ws,
+                         std::vector<Point>& out) {
+    coordinate_lists(sheet, spacing, ws.xs, ws.ys);
+    const bool extras = generate_positions(placed, sheet, shape, spacing, extra, ws.xs, ws.ys, ws);
+    out = ws.positions;
+    if (extras) sort_positions(out);
+}
+
 void sort_positions(std::vector<Point>& positions) {
     merge_sort(positions, [](const Point& p, const Point& q) {
         const double dy = std::fabs(p.y - q.y);
@@ -464,11 +473,8 @@ std::vector<Point> candidate_positions(const std::vector<Placement>& placed, con
     rotated.box = geom::polygon_bounds(shape);
     detail::sample_outline(rotated);
     detail::Workspace ws;
-    detail::coordinate_lists(sheet, spacing, ws.xs, ws.ys);
-    const bool extras =
-        detail::generate_positions(placed, sheet, rotated, spacing, extra_positions, ws.xs, ws.ys, ws);
-    std::vector<Point> positions = ws.positions;
-    if (extras) detail::sort_positions(positions);
+    std::vector<Point> positions;
+    detail::candidate_positions(placed, sheet, rotated, spacing, extra_positions, ws, positions);
     return positions;
 }
 

@@ -224,13 +224,15 @@ NestingResult detail::place_items_on_sheets(const Sheet& sheet,
                 ok = detail::place_random(sheet, item, sheets[i], states[i], index, options, cache,
                                           out);
             } else if (gpu) {
-                // Where the route places on the CPU, it does so on the
-                // prepared sheet, with the failures already known.
+                // The route works on the prepared sheet, and where it
+                // places on the CPU, it does so with the failures already
+                // known.
                 auto cpu = [&](Placement& o) {
                     return place_cpu(item, index, sheets[i], states[i], index, o);
                 };
                 ok = detail::place_item_gpu_route(sheet, item, sheets[i], index, options, out,
-                                                  detail::CpuPlacer(cpu));
+                                                  detail::CpuPlacer(cpu),
+                                                  detail::PreparedSheet{states[i], cache, ws});
             } else {
                 ok = place_cpu(item, index, sheets[i], states[i], index, out);
             }

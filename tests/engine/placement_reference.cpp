@@ -4,10 +4,12 @@
 #include "engine/deterministic.hpp"
 #include "engine/random_placement.hpp"
 #include "geometry/predicates.hpp"
+#include "gpu/gpu_accelerator.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 
 namespace plv::reference {
 
@@ -62,6 +64,27 @@ std::vector<double> merged(std::vector<double> v) {
         kept = thinned;
     }
     return kept;
+}
+
+// A candidate with its seven keys from the union box measures and the place.
+PositionCandidate keyed(double area, double height, double width, double y, double x,
+                        const IterativeNestingOptions& options) {
+    PositionCandidate c;
+    c.union_area = area;
+    c.union_height = height;
+    c.union_width = width;
+    const double r = std::min(std::max(options.opt_ratio, 0.0), 1.0);
+    const double blend = (1 - r) * height + r * width;
+    if (options.optimization == OptimizationType::compact_area) {
+        c.primary = blend;
+        c.secondary = area;
+    } else {
+        c.primary = area;
+        c.secondary = blend;
+    }
+    c.y = y;
+    c.x = x;
+    return c;
 }
 
 bool candidate_before(const PositionCandidate& a, const PositionCandidate& b) {
@@ -207,21 +230,8 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
             if (!inside_sheet(b, sheet)) continue;
             if (!is_position_free(moved, placed, options.spacing)) continue;
             const BoundingBox u = has_sheet_box ? union_box(b, sheet_box) : b;
-            PositionCandidate c;
-            c.union_width = u.width();
-            c.union_height = u.height();
-            c.union_area = c.union_width * c.union_height;
-            const double r = std::min(std::max(options.opt_ratio, 0.0), 1.0);
-            const double blend = (1 - r) * c.union_height + r * c.union_width;
-            if (options.optimization == OptimizationType::compact_area) {
-                c.primary = blend;
-                c.secondary = c.union_area;
-            } else {
-                c.primary = c.union_area;
-                c.secondary = blend;
-            }
-            c.y = b.min_y;
-            c.x = b.min_x;
+            PositionCandidate c =
+                keyed(u.width() * u.height(), u.height(), u.width(), b.min_y, b.min_x, options);
             c.placement = Placement{part.name, part.source, std::move(moved), sheet_index,
                                     item.copy_number, pos.x, pos.y, angle, part_net_area(part)};
             candidates.push_back(std::move(c));
@@ -242,6 +252,110 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
     return true;
 }
 
+namespace {
+
+void add_segments(const Ring& ring, std::vector<float>& out) {
+    const Ring closed = geom::close_ring(ring);
+    for (std::size_t i = 0; i + 1 < closed.size(); ++i) {
+        const float seg[] = {static_cast<float>(closed[i].x), static_cast<float>(closed[i].y),
+                             static_cast<float>(closed[i + 1].x), static_cast<float>(closed[i + 1].y)};
+        out.insert(out.end(), std::begin(seg), std::end(seg));
+    }
+}
+
+std::int32_t count_of(const std::vector<float>& segments) {
+    return static_cast<std::int32_t>(segments.size() / 4);
+}
+
+}  // namespace
+
+bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
+                    const std::vector<Placement>& placed, std::int32_t sheet_index,
+                    const IterativeNestingOptions& options, Placement& out, std::int32_t device) {
+    const GpuAccelerator& gpu = GpuAccelerator::instance();
+    if (device < 0 || static_cast<std::size_t>(device) >= gpu.device_count()) {
+        return reference::place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    }
+    std::vector<float> existing_segments;
+    std::vector<float> existing_bounds;
+    std::vector<std::int32_t> existing_offsets{0};
+    BoundingBox all;
+    for (const Placement& p : placed) {
+        add_segments(p.shape.outer, existing_segments);
+        existing_offsets.push_back(count_of(existing_segments));
+        const BoundingBox b = placement_bounds(p);
+        existing_bounds.insert(existing_bounds.end(),
+                               {static_cast<float>(b.min_x), static_cast<float>(b.min_y),
+                                static_cast<float>(b.max_x), static_cast<float>(b.max_y)});
+        all = union_box(all, b);
+    }
+    const float global[] = {static_cast<float>(all.min_x), static_cast<float>(all.min_y),
+                            static_cast<float>(all.max_x), static_cast<float>(all.max_y)};
+    const std::vector<double> angles = angles_of(item, options);
+    if (angles.empty()) return reference::place_item_cpu(sheet, item, placed, sheet_index, options, out);
+
+    std::vector<float> segments;
+    std::vector<std::int32_t> offsets{0};
+    std::vector<float> bounds;
+    std::vector<float> positions;
+    std::vector<std::int32_t> slots;
+    std::vector<Polygon> rotated_of;  // per position
+    std::vector<double> angle_of;
+    for (std::size_t s = 0; s < angles.size(); ++s) {
+        const Polygon rotated = geom::rotate_polygon(item.part->shape, angles[s]);
+        const std::vector<Point> list =
+            reference::candidate_positions(placed, rotated, options.spacing, options.extra_positions);
+        if (list.empty()) {
+            offsets.push_back(count_of(segments));
+            bounds.insert(bounds.end(), {0.0f, 0.0f, 0.0f, 0.0f});
+            continue;
+        }
+        add_segments(rotated.outer, segments);
+        offsets.push_back(count_of(segments));
+        const BoundingBox b = geom::polygon_bounds(rotated);
+        bounds.insert(bounds.end(), {static_cast<float>(b.width()), static_cast<float>(b.height()),
+                                     static_cast<float>(b.min_x), static_cast<float>(b.min_y)});
+        for (const Point& p : list) {
+            positions.insert(positions.end(), {static_cast<float>(p.x), static_cast<float>(p.y)});
+            slots.push_back(static_cast<std::int32_t>(s));
+            rotated_of.push_back(rotated);
+            angle_of.push_back(angles[s]);
+        }
+    }
+    if (slots.empty()) return reference::place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    const auto data = [](const std::vector<float>& v) { return v.empty() ? nullptr : v.data(); };
+    const std::vector<GpuPositionResult> answers = gpu.evaluate_positions(
+        device, data(existing_segments), count_of(existing_segments), data(existing_bounds),
+        existing_offsets.data(), static_cast<std::int32_t>(placed.size()), data(segments),
+        count_of(segments), offsets.data(), bounds.data(), static_cast<std::int32_t>(angles.size()),
+        positions.data(), slots.data(), static_cast<std::int32_t>(slots.size()),
+        static_cast<float>(sheet.width), static_cast<float>(sheet.height),
+        static_cast<float>(options.spacing), global, !placed.empty());
+    if (answers.empty() || answers.size() != slots.size()) {
+        return reference::place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    }
+
+    bool found = false;
+    PositionCandidate best;
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        const GpuPositionResult& a = answers[i];
+        if (!a.valid) continue;
+        Polygon moved = geom::translate_polygon(rotated_of[i], a.x, a.y);
+        if (!inside_sheet(geom::polygon_bounds(moved), sheet)) continue;
+        if (!reference::is_position_free(moved, placed, options.spacing)) continue;
+        PositionCandidate c = keyed(a.union_area, a.used_height, a.used_width, a.y, a.x, options);
+        if (found && !candidate_before(c, best)) continue;
+        const Part& part = *item.part;
+        c.placement = Placement{part.name, part.source, std::move(moved), sheet_index,
+                                item.copy_number, a.x, a.y, angle_of[i], part_net_area(part)};
+        best = std::move(c);
+        found = true;
+    }
+    if (!found) return reference::place_item_cpu(sheet, item, placed, sheet_index, options, out);
+    out = std::move(best.placement);
+    return true;
+}
+
 NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<NestingItem>& items,
                                     const IterativeNestingOptions& options,
                                     std::vector<std::vector<Placement>> prefilled) {
@@ -250,12 +364,30 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
     std::vector<std::vector<Placement>> sheets = std::move(prefilled);
     if (sheets.empty()) sheets.emplace_back();
     const bool random = options.solver == Solver::random;
+    const bool gpu = options.solver == Solver::gpu || options.solver == Solver::dual_gpu;
+    // The GPU route: the device for sheets with parts and enough work.
+    const auto route = [&](const NestingItem& item, const std::vector<Placement>& placed,
+                           std::int32_t index, Placement& out) {
+        std::uint64_t points = 0;
+        for (const Placement& p : placed) {
+            points += p.shape.outer.size();
+            for (const Ring& h : p.shape.holes) points += h.size();
+        }
+        if (placed.empty() || item.part->shape.outer.size() * points < 2500) {
+            return reference::place_item_cpu(sheet, item, placed, index, options, out);
+        }
+        const auto count = static_cast<std::int32_t>(GpuAccelerator::instance().device_count());
+        const std::int32_t device =
+            options.solver == Solver::dual_gpu && count >= 2 ? options.position_seed % count : 0;
+        return reference::place_item_gpu(sheet, item, placed, index, options, out, device);
+    };
     for (const NestingItem& item : items) {
         bool placed = false;
         for (std::size_t i = 0; i < sheets.size() && !placed; ++i) {
             Placement out;
             const auto index = static_cast<std::int32_t>(i);
             const bool ok = random ? place_item_random(sheet, item, sheets[i], index, options, out)
+                            : gpu  ? route(item, sheets[i], index, out)
                                    : reference::place_item_cpu(sheet, item, sheets[i], index, options, out);
             if (ok) {
                 sheets[i].push_back(out);
