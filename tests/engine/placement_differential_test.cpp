@@ -107,17 +107,58 @@ TEST(PlacementDifferential, FullSizeSheetEqualsTheReference) {
     EXPECT_TRUE(plv::find_spacing_violations(fast, job.options.spacing).empty());
 }
 
-TEST(PlacementDifferential, RandomSolverLayoutsKeepTheSpacing) {
-    for (std::uint32_t seed = 100; seed < 110; ++seed) {
-        plv::testing::PlacementJob job;
-        plv::testing::make_small_job(job, seed);
-        job.options.solver = plv::Solver::random;
-        const plv::NestingResult r = plv::place_items_on_sheets(job.sheet, job.items, job.options, {});
-        EXPECT_EQ(layout_difference(r, plv::reference::place_items_on_sheets(job.sheet, job.items,
-                                                                             job.options, {})),
-                  "");
-        EXPECT_TRUE(plv::find_spacing_violations(r, job.options.spacing).empty()) << job.name;
+// The random solver against the reference's own reading of the random
+// placer: every draw, seed and attempt must agree for the layouts to agree.
+TEST(PlacementDifferential, RandomSolverLayoutsEqualTheReferenceAndKeepTheSpacing) {
+    struct Variant {
+        const char* name;
+        void (*apply)(plv::testing::PlacementJob&);
+    };
+    const Variant variants[] = {
+        {"as drawn", [](plv::testing::PlacementJob&) {}},
+        {"four angles", [](plv::testing::PlacementJob& job) {
+             job.options.rotations = {0, 90, 180, 270};
+             for (plv::NestingItem& item : job.items) item.rotation_fixed = false;
+         }},
+        {"three angles, large top_k", [](plv::testing::PlacementJob& job) {
+             job.options.rotations = {0, 45, 180};
+             job.options.top_k = 40;
+             for (plv::NestingItem& item : job.items) item.rotation_fixed = false;
+         }},
+        // The strip is longer than the sheet's short side: no coordinates
+        // are drawn for the angle that turns it across.
+        {"a strip that fits one way only", [](plv::testing::PlacementJob& job) {
+             job.options.rotations = {0, 90};
+             const double length = (job.sheet.width + job.sheet.height) * 0.5;
+             job.parts.push_back(plv::Part{"strip", plv::testing::rectangle(length, 12), 3, true,
+                                           "job/strip.dxf"});
+             job.items = plv::expand_items(job.parts);
+         }},
+    };
+    int placed = 0;
+    int strips = 0;
+    for (const Variant& v : variants) {
+        for (std::uint32_t seed = 100; seed < 108; ++seed) {
+            plv::testing::PlacementJob job;
+            plv::testing::make_small_job(job, seed);
+            std::mt19937 g(seed * 31u);
+            maybe_prefill(job, g);
+            v.apply(job);
+            job.options.solver = plv::Solver::random;
+            const plv::NestingResult r =
+                plv::place_items_on_sheets(job.sheet, job.items, job.options, job.prefilled);
+            const plv::NestingResult ref =
+                plv::reference::place_items_on_sheets(job.sheet, job.items, job.options, job.prefilled);
+            ASSERT_EQ(layout_difference(r, ref), "") << v.name << " " << job.name;
+            if (job.prefilled.empty()) {
+                EXPECT_TRUE(plv::find_spacing_violations(r, job.options.spacing).empty()) << job.name;
+            }
+            placed += static_cast<int>(r.placements.size());
+            for (const Placement& p : r.placements) strips += p.part_name == "strip";
+        }
     }
+    EXPECT_GT(placed, 200);
+    EXPECT_GT(strips, 8);
 }
 
 // A ring whose top edge falls by 2e-7 over 1000 mm: within that rise the

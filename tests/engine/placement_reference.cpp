@@ -2,13 +2,13 @@
 
 #include "engine/cpu_placement.hpp"
 #include "engine/deterministic.hpp"
-#include "engine/random_placement.hpp"
 #include "geometry/predicates.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <iterator>
 
 namespace plv::reference {
@@ -252,6 +252,56 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
     return true;
 }
 
+bool place_item_random(const Sheet& sheet, const NestingItem& item,
+                       const std::vector<Placement>& placed, std::int32_t sheet_index,
+                       const IterativeNestingOptions& options, Placement& out) {
+    const Part& part = *item.part;
+    const std::vector<double> angles = angles_of(item, options);
+    if (angles.empty()) return false;
+    const std::uint32_t k = static_cast<std::uint32_t>(placed.size());
+    const std::uint32_t seed =
+        static_cast<std::uint32_t>(cityhash64(part.name)) ^
+        (static_cast<std::uint32_t>(options.position_seed) * 0x9E3779B1u) ^
+        ((static_cast<std::uint32_t>(sheet_index) + 1u) * 0x85EBCA77u) ^ ((k + 1u) * 0xC2B2AE3Du) ^
+        (static_cast<std::uint32_t>(item.copy_number) * 0x27D4EB2Fu) ^ 0x9E3779B9u;
+    const std::int64_t budget = std::min<std::int64_t>(
+        12000, std::max<std::int64_t>(1000, 1000 + 180 * std::int64_t{k} +
+                                                120 * std::max<std::int64_t>(1, options.top_k)));
+    std::mt19937 g(seed);
+    // A double in [0, 1) from the next two outputs, the first the low half.
+    const auto unit = [&g] {
+        const double o1 = static_cast<double>(g());
+        const double o2 = static_cast<double>(g());
+        return (o1 + o2 * 4294967296.0) / 18446744073709551616.0;
+    };
+    const std::uint32_t n = static_cast<std::uint32_t>(angles.size());
+    int bits = 0;
+    while (bits < 32 && ((n - 1) >> bits) != 0) ++bits;
+    const std::uint32_t mask = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1u;
+    for (std::int64_t attempt = 0; attempt < budget; ++attempt) {
+        std::uint32_t a = 0;
+        if (n > 1) {
+            do {
+                a = static_cast<std::uint32_t>(g()) & mask;
+            } while (a >= n);
+        }
+        const Polygon rotated = geom::rotate_polygon(part.shape, angles[a]);
+        const BoundingBox rb = geom::polygon_bounds(rotated);
+        const double fx = sheet.width - rb.width();
+        const double fy = sheet.height - rb.height();
+        if (fx < -kTol || fy < -kTol) continue;
+        const double x = unit() * std::max(fx, 0.0);
+        const double y = unit() * std::max(fy, 0.0);
+        Polygon moved = geom::translate_polygon(rotated, x, y);
+        if (!inside_sheet(geom::polygon_bounds(moved), sheet)) continue;
+        if (!reference::is_position_free(moved, placed, options.spacing)) continue;
+        out = Placement{part.name, part.source, std::move(moved), sheet_index,
+                        item.copy_number, x, y, angles[a], part_net_area(part)};
+        return true;
+    }
+    return false;
+}
+
 namespace {
 
 void add_segments(const Ring& ring, std::vector<float>& out) {
@@ -386,7 +436,7 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
         for (std::size_t i = 0; i < sheets.size() && !placed; ++i) {
             Placement out;
             const auto index = static_cast<std::int32_t>(i);
-            const bool ok = random ? place_item_random(sheet, item, sheets[i], index, options, out)
+            const bool ok = random ? reference::place_item_random(sheet, item, sheets[i], index, options, out)
                             : gpu  ? route(item, sheets[i], index, out)
                                    : reference::place_item_cpu(sheet, item, sheets[i], index, options, out);
             if (ok) {
@@ -397,7 +447,7 @@ NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<Nestin
         if (!placed && static_cast<std::int64_t>(sheets.size()) < options.max_sheets) {
             Placement out;
             const auto index = static_cast<std::int32_t>(sheets.size());
-            const bool ok = random ? place_item_random(sheet, item, {}, index, options, out)
+            const bool ok = random ? reference::place_item_random(sheet, item, {}, index, options, out)
                                    : reference::place_item_cpu(sheet, item, {}, index, options, out);
             if (ok) {
                 sheets.push_back({out});

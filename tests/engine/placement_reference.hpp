@@ -23,6 +23,13 @@ bool place_item_cpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out);
 
+// The random placer: random poses from a generator seeded by the copy and
+// its situation, until one is inside the sheet and free or the attempts run
+// out.
+bool place_item_random(const Sheet& sheet, const NestingItem& item,
+                       const std::vector<Placement>& placed, std::int32_t sheet_index,
+                       const IterativeNestingOptions& options, Placement& out);
+
 // The GPU-assisted placer on the accelerator's device: the device's answers
 // for every position of every angle, each valid one moved to its place and
 // checked with the plain free test, the best by the seven keys; the CPU
@@ -31,8 +38,8 @@ bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device);
 
-// Solver random goes through the engine's random placer; the GPU solvers go
-// through the GPU route above (the CPU placer alone without a device).
+// The GPU solvers go through the GPU route above (the CPU placer alone
+// without a device).
 NestingResult place_items_on_sheets(const Sheet& sheet, const std::vector<NestingItem>& items,
                                     const IterativeNestingOptions& options,
                                     std::vector<std::vector<Placement>> prefilled);
