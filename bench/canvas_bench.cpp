@@ -23,43 +23,12 @@
 #include "app/core/gui_state.hpp"
 #include "app/win32/canvas_painter.hpp"
 #include "app/win32/editor_handlers.hpp"
+#include "tests/app_win32/dib_section.hpp"
 
 namespace {
 
 constexpr int kWidth = 1400;
 constexpr int kHeight = 900;
-
-// A top-down 32-bpp DIB section selected into a memory DC.
-class Dib {
-public:
-    Dib() {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~Dib() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    Dib(const Dib&) = delete;
-    Dib& operator=(const Dib&) = delete;
-    HDC dc() const { return dc_; }
-    bool ok() const { return bits_ != nullptr; }
-
-private:
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    void* bits_ = nullptr;
-};
 
 // 40 x 30 mm with a round hole of 16 points, copies in rows and columns
 // 5 mm apart, as many sheets of 3000 x 1500 as they need.
@@ -136,7 +105,7 @@ void show_layout(const plv::NestingResult& layout) {
     app::note_display_change(gui);
 }
 
-void run(int copies, const Dib& dib) {
+void run(int copies, const gdi_test::DibSection& dib) {
     app::EditorState& st = app::editor_state();
     st = app::EditorState{};
     const plv::NestingResult layout = grid_layout(copies);
@@ -183,7 +152,7 @@ void run(int copies, const Dib& dib) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Dib dib;
+    gdi_test::DibSection dib(kWidth, kHeight);
     if (!dib.ok()) {
         std::fprintf(stderr, "no DIB section\n");
         return 1;

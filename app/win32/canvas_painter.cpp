@@ -4,6 +4,7 @@
 #include "app/core/editor_model.hpp"
 #include "app/core/gui_state.hpp"
 #include "app/win32/app_windows.hpp"
+#include "app/win32/gdi_colour.hpp"
 
 // GDI+ wants the Windows headers first.
 #include <gdiplus.h>
@@ -14,8 +15,6 @@
 namespace app {
 
 namespace {
-
-COLORREF colorref(const Rgb& c) { return RGB(c.r, c.g, c.b); }
 
 // The pens and brushes of one replay, made on first use and all deleted at
 // its end.

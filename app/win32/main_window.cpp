@@ -11,6 +11,7 @@
 #include "app/win32/controls.hpp"
 #include "app/win32/file_dialogs.hpp"
 #include "app/win32/frame_hooks.hpp"
+#include "app/win32/gdi_colour.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
 #include <commctrl.h>
@@ -38,8 +39,6 @@ namespace fs = std::filesystem;
 
 // The feedback button is hidden; this is where it would write to.
 constexpr const char* kFeedbackAddress = "feedback@keldamiron.example";
-
-COLORREF colorref(const Rgb& c) { return RGB(c.r, c.g, c.b); }
 
 GpuReleaseGate& gpu_release_gate() {
     static GpuReleaseGate* const gate = new GpuReleaseGate(

@@ -73,9 +73,7 @@ protected:
     }
 
     void TearDown() override {
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
+        close_main_window();
         std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
         app::gui_state().preview_ready = false;
         app::gui_state().preview_layout = plv::NestingResult{};

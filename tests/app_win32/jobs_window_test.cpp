@@ -77,9 +77,7 @@ protected:
 
     void TearDown() override {
         wait_for_previews();
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
+        close_main_window();
         // The tests after these find the shared state as the program starts.
         reset_shared_state();
         std::error_code ec;
@@ -92,16 +90,7 @@ protected:
         state.panel = app::PanelState{};
         state.running = false;
         state.stop_requested = false;
-        {
-            std::lock_guard<std::mutex> lock(state.state_mutex);
-            state.has_result = false;
-            state.shown_result = plv::NestingResult{};
-            state.preview_layout = plv::NestingResult{};
-            state.preview_ready = false;
-            state.preview_loading = false;
-            state.preview_message.clear();
-            state.last_output_path.clear();
-        }
+        window_test::forget_shown_layouts();
         app::editor_state() = app::EditorState{};
     }
 

@@ -71,9 +71,7 @@ bool has_visible_style(HWND window) {
 class MainWindow : public window_test::MainWindowTest {
 protected:
     void TearDown() override {
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
+        close_main_window();
     }
 
     // A fresh main window (hidden) whose client area is width x height from

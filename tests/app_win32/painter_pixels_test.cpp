@@ -29,6 +29,7 @@
 #include "app/win32/panel_painter.hpp"
 #include "app/win32/graph_window.hpp"
 #include "app/win32/tree_window.hpp"
+#include "tests/app_win32/dib_section.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace app {
@@ -44,49 +45,13 @@ using app::Rgb;
 
 const Rgb kWhite{255, 255, 255};
 
-// A top-down 32-bpp DIB section selected into a memory DC, white at first.
-class Dib {
+// White at first, so what the painters leave alone reads as white.
+class Dib : public gdi_test::DibSection {
 public:
-    Dib(int width, int height) : width_(width), height_(height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
+    Dib(int width, int height) : DibSection(width, height) {
         RECT all{0, 0, width, height};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FillRect(dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
-    Dib(const Dib&) = delete;
-    Dib& operator=(const Dib&) = delete;
-    ~Dib() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-
-    HDC dc() const { return dc_; }
-    bool ok() const { return dc_ != nullptr && bitmap_ != nullptr && bits_ != nullptr; }
-
-    Rgb at(int x, int y) const {
-        GdiFlush();
-        const auto* p = static_cast<const std::uint32_t*>(bits_);
-        const std::uint32_t v = p[static_cast<std::size_t>(y) * width_ + x];
-        return Rgb{static_cast<std::uint8_t>((v >> 16) & 0xff), static_cast<std::uint8_t>((v >> 8) & 0xff),
-                   static_cast<std::uint8_t>(v & 0xff)};
-    }
-
-private:
-    int width_;
-    int height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    void* bits_ = nullptr;
 };
 
 const app::PaintResources kNoResources{};

@@ -65,13 +65,7 @@ protected:
     // the view zoomed and panned, and other figures in the live statistics
     // and the saved path.
     void run_once_and_look_around() {
-        app::EditorEntity rect;
-        rect.kind = app::EntityKind::rectangle;
-        rect.p0 = {0, 0};
-        rect.p1 = {120, 60};
-        app::editor_state().entities = {rect};
-        command(app::IDC_RUN);
-        ASSERT_TRUE(wait_finished());
+        ASSERT_TRUE(run_drawn_rectangle());
         ASSERT_EQ(history_size(), 3u);
         ASSERT_FALSE(solution_lines().empty());
 

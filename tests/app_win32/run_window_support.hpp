@@ -104,9 +104,7 @@ protected:
             app::gui_state().stop_requested = true;
             wait_until([] { return !app::gui_state().running.load(); }, 60s);
         }
-        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
-        pump();
-        app::frame_hooks() = app::FrameHooks{};
+        close_main_window();
     }
 
     // Pumps messages until `done` holds; false when the time ran out.
@@ -128,6 +126,18 @@ protected:
 
     bool wait_finished() {
         return wait_until([] { return !app::gui_state().running.load(); });
+    }
+
+    // A 120 x 60 rectangle as the whole drawing, then Run; false when the
+    // run did not finish in time.
+    bool run_drawn_rectangle() {
+        app::EditorEntity rect;
+        rect.kind = app::EntityKind::rectangle;
+        rect.p0 = {0, 0};
+        rect.p1 = {120, 60};
+        app::editor_state().entities = {rect};
+        command(app::IDC_RUN);
+        return wait_finished();
     }
 
     std::string text(int id) const { return app::get_control_text(control(id)); }

@@ -101,13 +101,7 @@ TEST_F(RunWindow, NothingToNestOrBadSettingChangesNothing) {
 }
 
 TEST_F(RunWindow, DrawnRectangleAloneIsNested) {
-    app::EditorEntity rect;
-    rect.kind = app::EntityKind::rectangle;
-    rect.p0 = {0, 0};
-    rect.p1 = {120, 60};
-    app::editor_state().entities = {rect};
-    command(app::IDC_RUN);
-    ASSERT_TRUE(wait_finished());
+    ASSERT_TRUE(run_drawn_rectangle());
     const std::string done = log();
     EXPECT_NE(done.find("Piezas dibujadas agregadas al nesting: 1\r\n"), std::string::npos) << done;
     EXPECT_NE(done.find("Archivos DXF elegidos: 0\r\n"), std::string::npos) << done;

@@ -71,7 +71,7 @@ protected:
         app::install_part_handlers(app::frame_hooks());
         app::frame_hooks().choose_dxf_save_path = fake_save_dialog;
         g_save_answer.clear();
-        forget_shown_layouts();
+        window_test::forget_shown_layouts();
 
         folder_ = fs::temp_directory_path() /
                   ("plv_user_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -82,24 +82,11 @@ protected:
     void TearDown() override {
         wait_until([] { return app::worker_tracker().live(app::WorkerKind::preview) == 0; }, 20s);
         RunWindow::TearDown();
-        forget_shown_layouts();
+        window_test::forget_shown_layouts();
         app::gui_state().selected_files.clear();
         app::editor_state() = app::EditorState{};
         std::error_code ec;
         fs::remove_all(folder_, ec);
-    }
-
-    // What the run fixture leaves: the preview and the saved path.
-    static void forget_shown_layouts() {
-        app::GuiState& state = app::gui_state();
-        std::lock_guard<std::mutex> lock(state.state_mutex);
-        state.has_result = false;
-        state.shown_result = plv::NestingResult{};
-        state.preview_layout = plv::NestingResult{};
-        state.preview_ready = false;
-        state.preview_loading = false;
-        state.preview_message.clear();
-        state.last_output_path.clear();
     }
 
     // Wide, so any character reaches the control.

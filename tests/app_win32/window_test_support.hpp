@@ -14,12 +14,15 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "app/core/gui_state.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/file_dialogs.hpp"
+#include "app/win32/frame_hooks.hpp"
 #include "app/win32/main_window.hpp"
 
 namespace window_test {
@@ -46,6 +49,20 @@ inline void pump_messages() {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     }
+}
+
+// Forgets the shown result and the preview, as a run or a preview load
+// leaves them, and the saved path.
+inline void forget_shown_layouts() {
+    app::GuiState& state = app::gui_state();
+    std::lock_guard<std::mutex> lock(state.state_mutex);
+    state.has_result = false;
+    state.shown_result = plv::NestingResult{};
+    state.preview_layout = plv::NestingResult{};
+    state.preview_ready = false;
+    state.preview_loading = false;
+    state.preview_message.clear();
+    state.last_output_path.clear();
 }
 
 // Watches, on a thread of its own, for the window that `find` returns (the
@@ -148,6 +165,14 @@ protected:
         window_ = CreateWindowExA(0, app::kMainWindowClass, app::kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
                                   1400, 1000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         return window_;
+    }
+
+    // For TearDown: the window destroyed if it is still there, what that
+    // queued handled, and the test's handlers dropped.
+    void close_main_window() {
+        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+        pump();
+        app::frame_hooks() = app::FrameHooks{};
     }
 
     HWND control(int id) const { return GetDlgItem(window_, id); }
