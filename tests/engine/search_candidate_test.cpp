@@ -1,6 +1,7 @@
 #include "engine/deterministic.hpp"
 #include "engine/search_detail.hpp"
 #include "engine/sheet_placement.hpp"
+#include "placement_jobs.hpp"
 #include "search_fixtures.hpp"
 
 #include <gtest/gtest.h>
@@ -209,18 +210,9 @@ TEST(SearchCandidate, OptionsHandedToPlacement) {
             EXPECT_EQ(c.width_ratio, ratios[row.n % 5]);
             narrowed.width = sheet.width * ratios[row.n % 5];
         }
-        const plv::NestingResult placed = plv::place_items_on_sheets(narrowed, order, want, {});
-        ASSERT_EQ(c.result.placements.size(), placed.placements.size());
-        for (std::size_t i = 0; i < placed.placements.size(); ++i) {
-            const plv::Placement& got = c.result.placements[i];
-            const plv::Placement& exp = placed.placements[i];
-            EXPECT_TRUE(got.part_name == exp.part_name && got.copy_number == exp.copy_number &&
-                        got.x == exp.x && got.y == exp.y && got.angle == exp.angle)
-                << "placement " << i << ": " << got.part_name << "#" << got.copy_number << " at ("
-                << got.x << ", " << got.y << ") angle " << got.angle << ", expected "
-                << exp.part_name << "#" << exp.copy_number << " at (" << exp.x << ", " << exp.y
-                << ") angle " << exp.angle;
-        }
+        EXPECT_EQ(plv::testing::layout_difference(
+                      c.result, plv::place_items_on_sheets(narrowed, order, want, {})),
+                  "");
     }
 }
 

@@ -3,6 +3,7 @@
 #include "engine/positions.hpp"
 #include "engine/search_detail.hpp"
 #include "gpu/gpu_accelerator.hpp"
+#include "placement_jobs.hpp"
 #include "search_fixtures.hpp"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 namespace {
 
 using namespace search_test;
+using plv::testing::layout_difference;
 
 plv::IterativeNestingOptions small_search(int iterations, int population, int threads) {
     plv::IterativeNestingOptions o;
@@ -54,15 +56,6 @@ std::string thrown_text(const std::function<void()>& f) {
 // Layouts that tie (same unplaced count, sheet count and occupied area)
 // without being the same: two 100 mm squares side by side or one above the
 // other. The earlier one is kept.
-std::string layout_key(const plv::NestingResult& r) {
-    std::string s;
-    for (const plv::Placement& p : r.placements) {
-        s += p.part_name + "#" + std::to_string(p.copy_number) + "@" + std::to_string(p.x) + "," +
-             std::to_string(p.y) + " ";
-    }
-    return s;
-}
-
 bool same_keys(const plv::NestingResult& a, const plv::NestingResult& b) {
     return a.unplaced.size() == b.unplaced.size() && a.sheets_used() == b.sheets_used() &&
            a.occupied_area() == b.occupied_area();
@@ -99,13 +92,13 @@ TEST(SearchIterative, ALaterEqualCandidateDoesNotReplaceTheIterationBest) {
     const auto first = plv::detail::evaluate_candidate(0, plv::Sheet{}, items, o, 1, 1.0, 2);
     const auto second = plv::detail::evaluate_candidate(1, plv::Sheet{}, items, o, 1, 1.0, 2);
     ASSERT_TRUE(same_keys(first.result, second.result));
-    ASSERT_NE(layout_key(first.result), layout_key(second.result));
+    ASSERT_NE(layout_difference(first.result, second.result), "");
 
     std::vector<plv::NestingResult> bests;
     const plv::NestingResult result = search_keeping_bests(o, bests);
     ASSERT_EQ(bests.size(), 1u);
-    EXPECT_EQ(layout_key(bests[0]), layout_key(first.result));
-    EXPECT_EQ(layout_key(result), layout_key(first.result));
+    EXPECT_EQ(layout_difference(bests[0], first.result), "");
+    EXPECT_EQ(layout_difference(result, first.result), "");
 }
 
 TEST(SearchIterative, AnEqualIterationBestDoesNotReplaceTheBestSoFar) {
@@ -114,10 +107,10 @@ TEST(SearchIterative, AnEqualIterationBestDoesNotReplaceTheBestSoFar) {
     ASSERT_EQ(bests.size(), 4u);
     int ties = 0;
     for (std::size_t k = 1; k < bests.size(); ++k) {
-        if (same_keys(bests[k], bests[0]) && layout_key(bests[k]) != layout_key(bests[0])) ++ties;
+        if (same_keys(bests[k], bests[0]) && layout_difference(bests[k], bests[0]) != "") ++ties;
     }
     ASSERT_GT(ties, 0);
-    EXPECT_EQ(layout_key(result), layout_key(bests[0]));
+    EXPECT_EQ(layout_difference(result, bests[0]), "");
 }
 
 TEST(SearchIterative, ChecksComeFirst) {
