@@ -106,10 +106,13 @@ double sheet_left(const std::vector<writer_test::Entity>& entities, int n) {
 TEST(ExportSheetPlacement, SavedTextsSitOnTheirSheetsAtTheCanvasSpot) {
     // Also read by ezdxf when the independent check asks for the drawings.
     const writer_test::OutputFolder folder("export-sheet-placement");
-    for (const double width : {1000.0, 3000.0}) {
+    // The canvas sheet pitch W + max(80, 0.08 W): 80 mm at 1000 mm, 240 at 3000.
+    struct Canvas {
+        double width, pitch;
+    };
+    for (const auto [width, pitch] : {Canvas{1000.0, 1080.0}, Canvas{3000.0, 3240.0}}) {
         SCOPED_TRACE(width);
         const plv::NestingResult layout = sheets_of(width, 3);
-        const double pitch = width + app::sheet_gap_for(width);  // the canvas's
         std::vector<app::EditorEntity> drawing;
         for (int k = 1; k < 3; ++k) {
             app::EditorEntity text;
