@@ -4,9 +4,7 @@
 // with the DXF writer tests' own group reader.
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "tests/dxf/writer_support.hpp"
@@ -15,15 +13,8 @@ namespace window_test {
 
 // Entity type -> count for the entities of `layer` in the ENTITIES section.
 inline std::map<std::string, int> entities_on_layer(const std::filesystem::path& file, const std::string& layer) {
-    std::string text;
-    {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        text = content.str();
-    }
     std::map<std::string, int> counts;
-    for (const writer_test::Entity& e : writer_test::entities_of(writer_test::parse_groups(text)))
+    for (const writer_test::Entity& e : writer_test::entities_of(writer_test::read_file(file)))
         if (e.layer == layer) ++counts[e.type];
     return counts;
 }
