@@ -50,8 +50,6 @@ using window_test::count_of;
 std::string g_save_answer;
 std::string fake_save_dialog(HWND, const std::string&) { return g_save_answer; }
 
-fs::path fixture(const char* name) { return fs::path(PLV_TEST_DATA_DIR) / name; }
-
 const char kJose[] = "Jos\xc3\xa9";      // José, UTF-8
 const char kDiseno[] = "Dise\xc3\xb1o";  // Diseño, UTF-8
 
@@ -96,7 +94,7 @@ protected:
 };
 
 TEST_F(UserSession, RunStartsWithAnOutputPathOutsideTheAnsiCodePage) {
-    app::gui_state().selected_files = {{plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf")), 2}};
+    app::gui_state().selected_files = {{run_test::fixture("dns__20x20outer10x10hole.dxf"), 2}};
     const std::string output = std::string("C:\\piezas\\") + kJose + "\\nesting_result_cpp.dxf";
     set_text(app::IDC_OUTPUT_PATH, output);
     set_text(app::IDC_MAX_ITERATIONS, "2");
@@ -145,7 +143,7 @@ TEST_F(UserSession, RunStartsWithAnOutputPathOutsideTheAnsiCodePage) {
 }
 
 TEST_F(UserSession, CancelledPickersLeaveAFinishedRunAlone) {
-    const std::string job = plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf"));
+    const std::string job = run_test::fixture("dns__20x20outer10x10hole.dxf");
     app::gui_state().selected_files = {{job, 1}};
     app::refresh_file_list();
     {
@@ -290,7 +288,7 @@ TEST_F(UserSession, TextsDrawnOverLaterSheetsAreSavedOnThoseSheets) {
 }
 
 TEST_F(UserSession, ABadSettingIsShownWithItsFieldAndTheTypedText) {
-    app::gui_state().selected_files = {{plv::path_to_utf8(fixture("dns__20x20outer10x10hole.dxf")), 1}};
+    app::gui_state().selected_files = {{run_test::fixture("dns__20x20outer10x10hole.dxf"), 1}};
     set_text(app::IDC_LOG, "kept");
     // A letter O with an accent where a digit should be.
     set_text(app::IDC_SHEET_WIDTH, "\xc3\x93" "3000");
