@@ -25,6 +25,7 @@
 #include "app/win32/frame_hooks.hpp"
 #include "app/win32/main_window.hpp"
 
+#include "tests/app_win32/dib_section.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
 namespace {
@@ -467,20 +468,12 @@ TEST_F(MainWindow, FailedRunStartShowsTheErrorBox) {
 
 TEST_F(MainWindow, OwnerDrawnButtonsFollowTheirRole) {
     ASSERT_NE(open(1400, 1000), nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 200;
-    info.bmiHeader.biHeight = -30;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(dib, nullptr);
-    HGDIOBJ old = SelectObject(dc, dib);
+    const gdi_test::DibSection dib(200, 30);
+    ASSERT_TRUE(dib.ok());
+    HDC dc = dib.dc();
     auto pixel = [&](int x, int y) {
-        const auto* p = static_cast<const std::uint32_t*>(bits) + y * 200 + x;
-        return RGB((*p >> 16) & 0xFF, (*p >> 8) & 0xFF, *p & 0xFF);
+        const app::Rgb c = dib.at(x, y);
+        return RGB(c.r, c.g, c.b);
     };
     auto draw = [&](int id, UINT state) {
         DRAWITEMSTRUCT item{};
@@ -510,9 +503,6 @@ TEST_F(MainWindow, OwnerDrawnButtonsFollowTheirRole) {
     draw(app::IDC_CLEAR_DRAWING, 0);
     EXPECT_EQ(pixel(8, 15), RGB(31, 37, 35));
     EXPECT_EQ(pixel(0, 15), RGB(162, 82, 72));
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
 }
 
 TEST_F(MainWindow, DestructionRaisesTheStopRequestAndEndsTheLoop) {
