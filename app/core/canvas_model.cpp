@@ -477,8 +477,7 @@ CanvasView canvas_view(const CanvasLayout& layout, const EditorState& st, const 
     CanvasView v;
     v.canvas = canvas_rect(client);
     v.band = Rect{v.canvas.left, v.canvas.top + 38, v.canvas.right, v.canvas.bottom};
-    v.view = compute_view_transform(layout.sheet, layout.sheets, v.canvas, st.zoom, st.pan_x,
-                                    st.pan_y);
+    v.view = compute_view_transform(layout, v.canvas, st);
     v.grid = grid_step(v.view.scale, v.canvas);
     v.grid_visible = st.grid_visible;
     return v;

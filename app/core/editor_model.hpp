@@ -9,7 +9,8 @@
 // the right of sheet 0; placed parts are sheet-local, entities are not.
 //
 // Everything here belongs to the user-interface thread; the editor state
-// has no lock. Only get_display_layout takes state_mutex, while it copies.
+// has no lock. Only get_display_layout and take_shown_layout take
+// state_mutex, while they copy.
 
 #include "app/core/layout.hpp"
 #include "app/core/shown_layout.hpp"

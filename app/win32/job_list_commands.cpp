@@ -124,7 +124,7 @@ void add_files_to_job_list(HWND main_window, const std::vector<std::string>& pat
     if (paths.empty()) return;
     JobListAdder adder = job_list_adder();
     for (const std::string& path : paths) adder.add(path, 1);
-    if (!paths.empty()) move_output_path_beside(parent_folder_of(paths.front()));
+    move_output_path_beside(parent_folder_of(paths.front()));
     refresh_file_list();
     start_preview_load(main_window);
 }
