@@ -23,35 +23,6 @@ private:
     HDC dc_;
 };
 
-// A memory DC with a bitmap selected into it.
-class BackBuffer {
-public:
-    BackBuffer(HDC target, int width, int height) : memory_(CreateCompatibleDC(target)) {
-        if (memory_ != nullptr) bitmap_ = CreateCompatibleBitmap(target, width, height);
-        if (bitmap_ != nullptr) old_ = SelectObject(memory_, bitmap_);
-    }
-    ~BackBuffer() { release(); }
-    BackBuffer(const BackBuffer&) = delete;
-    BackBuffer& operator=(const BackBuffer&) = delete;
-
-    bool ready() const { return memory_ != nullptr && bitmap_ != nullptr; }
-    HDC dc() const { return memory_; }
-
-    void release() {
-        if (old_ != nullptr) SelectObject(memory_, old_);
-        if (bitmap_ != nullptr) DeleteObject(bitmap_);
-        if (memory_ != nullptr) DeleteDC(memory_);
-        old_ = nullptr;
-        bitmap_ = nullptr;
-        memory_ = nullptr;
-    }
-
-private:
-    HDC memory_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
-
 }  // namespace
 
 void paint_double_buffered(HWND window, void (*paint)(HWND, HDC)) {

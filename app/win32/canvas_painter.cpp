@@ -4,12 +4,14 @@
 #include "app/core/editor_model.hpp"
 #include "app/core/gui_state.hpp"
 #include "app/win32/app_windows.hpp"
+#include "app/win32/buffered_paint.hpp"
 #include "app/win32/gdi_colour.hpp"
 
 // GDI+ wants the Windows headers first.
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace app {
@@ -225,11 +227,6 @@ namespace {
 // move repaints only what lies over it.
 class CanvasBackLayer {
 public:
-    CanvasBackLayer() = default;
-    CanvasBackLayer(const CanvasBackLayer&) = delete;
-    CanvasBackLayer& operator=(const CanvasBackLayer&) = delete;
-    ~CanvasBackLayer() { release(); }
-
     // Copies the back layer into dc at the canvas, drawing it first when
     // what it shows changed; false when no bitmap could be made.
     bool copy_to(HDC dc, const CanvasLayout& layout, const CanvasView& view) {
@@ -238,44 +235,31 @@ public:
         const int height = std::max(1, c.bottom);
         const int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
         const CanvasBackKey key = canvas_back_key(layout, view);
-        if (memory_ == nullptr || width != width_ || height != height_ || bits != bits_) {
-            release();
+        if (!buffer_ || width != width_ || height != height_ || bits != bits_) {
+            buffer_.reset();
+            drawn_ = false;
             // Compatible with the target, so it draws the target's pixels.
-            memory_ = CreateCompatibleDC(dc);
-            if (memory_ != nullptr) bitmap_ = CreateCompatibleBitmap(dc, width, height);
-            if (bitmap_ == nullptr) {
-                release();
+            buffer_ = std::make_unique<BackBuffer>(dc, width, height);
+            if (!buffer_->ready()) {
+                buffer_.reset();
                 return false;
             }
-            old_ = SelectObject(memory_, bitmap_);
             width_ = width;
             height_ = height;
             bits_ = bits;
         }
         if (!drawn_ || !(key == key_)) {
             drawn_ = false;
-            draw_paint_list(memory_, build_canvas_back(layout, view), PaintResources{});
+            draw_paint_list(buffer_->dc(), build_canvas_back(layout, view), PaintResources{});
             key_ = key;
             drawn_ = true;
         }
-        BitBlt(dc, c.left, c.top, c.width(), c.height(), memory_, c.left, c.top, SRCCOPY);
+        BitBlt(dc, c.left, c.top, c.width(), c.height(), buffer_->dc(), c.left, c.top, SRCCOPY);
         return true;
     }
 
 private:
-    void release() {
-        if (old_ != nullptr) SelectObject(memory_, old_);
-        if (bitmap_ != nullptr) DeleteObject(bitmap_);
-        if (memory_ != nullptr) DeleteDC(memory_);
-        memory_ = nullptr;
-        bitmap_ = nullptr;
-        old_ = nullptr;
-        drawn_ = false;
-    }
-
-    HDC memory_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
+    std::unique_ptr<BackBuffer> buffer_;
     int width_ = 0;
     int height_ = 0;
     int bits_ = 0;
