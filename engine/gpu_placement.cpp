@@ -44,10 +44,14 @@ bool has_nan_key(const PositionCandidate& c) {
 bool place_item_gpu(const Sheet& sheet, const NestingItem& item,
                     const std::vector<Placement>& placed, std::int32_t sheet_index,
                     const IterativeNestingOptions& options, Placement& out, std::int32_t device) {
-    auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
     const detail::SheetState state(placed);
     detail::RotationCache cache;
     detail::Workspace ws;
+    // place_item_cpu on the state built here, rather than on one of its own.
+    auto cpu = [&](Placement& o) {
+        return detail::place_cpu(sheet, item, item_angles(item, options), placed, state,
+                                 sheet_index, options, cache, ws, o);
+    };
     return detail::place_item_gpu(sheet, item, placed, sheet_index, options, out, device,
                                   detail::CpuPlacer(cpu), detail::PreparedSheet{state, cache, ws});
 }

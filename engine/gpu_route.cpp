@@ -3,6 +3,7 @@
 #include "engine/cpu_placement.hpp"
 #include "engine/gpu_placement.hpp"
 #include "engine/placement_context.hpp"
+#include "engine/positions.hpp"
 #include "gpu/gpu_accelerator.hpp"
 
 namespace plv {
@@ -18,10 +19,14 @@ constexpr std::uint64_t kMinGpuWork = 2500;
 bool place_item_gpu_route(const Sheet& sheet, const NestingItem& item,
                           const std::vector<Placement>& placed, std::int32_t sheet_index,
                           const IterativeNestingOptions& options, Placement& out) {
-    auto cpu = [&](Placement& o) { return place_item_cpu(sheet, item, placed, sheet_index, options, o); };
     const detail::SheetState state(placed);
     detail::RotationCache cache;
     detail::Workspace ws;
+    // place_item_cpu on the state built here, rather than on one of its own.
+    auto cpu = [&](Placement& o) {
+        return detail::place_cpu(sheet, item, item_angles(item, options), placed, state,
+                                 sheet_index, options, cache, ws, o);
+    };
     return detail::place_item_gpu_route(sheet, item, placed, sheet_index, options, out,
                                         detail::CpuPlacer(cpu), detail::PreparedSheet{state, cache, ws});
 }
