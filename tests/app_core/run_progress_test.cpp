@@ -216,6 +216,8 @@ TEST(RunProgress, RecordsHistorySavedAndShownLayout) {
     EXPECT_EQ(h.state.live_stats.iteration_best_score, 103);
     EXPECT_EQ(h.state.live_stats.best_score, 90);
     EXPECT_EQ(h.state.live_stats.improvement, 5);
+    // Each new shown layout is noted for the painters.
+    EXPECT_EQ(h.state.display_generation, 3u);
     EXPECT_EQ(h.posts, 3);
     EXPECT_EQ(h.sleeps, 0);
     EXPECT_EQ(h.held_calls, 0);

@@ -71,6 +71,8 @@ TEST(RunThread, FinishedRunPublishesLayoutAndSummary) {
     EXPECT_TRUE(has_line(m, "Solver: cpu")) << m;
     EXPECT_TRUE(h.state.has_result);
     EXPECT_EQ(h.state.shown_result.placements.size(), 6u);
+    // Three progress layouts and the final one, each noted for the painters.
+    EXPECT_EQ(h.state.display_generation, 4u);
     EXPECT_EQ(h.state.iteration_history.size(), 3u);
     EXPECT_FALSE(h.state.saved_solutions.empty());
     EXPECT_EQ(h.state.selected_solution, -1);

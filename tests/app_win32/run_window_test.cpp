@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -75,13 +76,19 @@ TEST_F(RunWindow, RunOnASmallDrawingEndsWithSummaryAndResult) {
     EXPECT_EQ(lines[0].rfind("#1  it ", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("  costo $"), std::string::npos) << lines[0];
 
-    // After the run a saved line can be shown.
+    // After the run a saved line can be shown; the painters are told, since a
+    // copied layout may keep the storage and count of the one it replaces.
+    const std::uint64_t generation_before = [] {
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        return app::gui_state().display_generation;
+    }();
     SendMessageA(control(app::IDC_SOLUTIONS_LIST), LB_SETCURSEL, 0, 0);
     command(app::IDC_SOLUTIONS_LIST, LBN_SELCHANGE);
     EXPECT_NE(log().find("Solucion de la lista cargada en la vista previa. Usa Guardar DXF para exportarla.\r\n"),
               std::string::npos);
     std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
     EXPECT_EQ(app::gui_state().selected_solution, 0);
+    EXPECT_GT(app::gui_state().display_generation, generation_before);
 }
 
 TEST_F(RunWindow, NothingToNestOrBadSettingChangesNothing) {
