@@ -1,9 +1,12 @@
 #include "app/core/control_ids.hpp"
 #include "app/core/help_markers.hpp"
+#include "tests/app_core/expected_help_markers.hpp"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -65,6 +68,32 @@ TEST(HelpMarkers, TooltipTexts) {
     app::layout_help_markers(markers, 150, 10);
     EXPECT_EQ(markers[0].hot_rect, (app::Rect{223, 338, 238, 353}));
     EXPECT_EQ(markers[25].hot_rect, (app::Rect{395, 910, 410, 925}));
+}
+
+// The whole table, text and square of every marker, at two list heights and
+// scrolls, through the same calls the main window makes.
+TEST(HelpMarkers, EveryMarkerHasItsTooltipAndSquare) {
+    std::vector<app::HelpMarker> markers;
+    for (const auto& s : app::help_marker_specs())
+        app::add_help_marker(markers, s.control_id, s.what, s.advice, s.default_text);
+    const auto& expected = help_marker_test::kExpectedMarkers;
+    ASSERT_EQ(markers.size(), std::size(expected));
+    struct Place {
+        int L, s;
+    };
+    for (const Place place : {Place{150, 0}, Place{194, 82}}) {
+        app::layout_help_markers(markers, place.L, place.s);
+        for (std::size_t i = 0; i < markers.size(); ++i) {
+            const help_marker_test::ExpectedMarker& e = expected[i];
+            SCOPED_TRACE(testing::Message() << "marker " << i << " at L " << place.L << ", scroll "
+                                            << place.s);
+            EXPECT_EQ(markers[i].control_id, e.control_id);
+            EXPECT_EQ(markers[i].tooltip_text, e.tooltip());
+            const int dy = place.L - place.s;
+            EXPECT_EQ(markers[i].hot_rect,
+                      (app::Rect{e.square.left, e.square.top + dy, e.square.right, e.square.bottom + dy}));
+        }
+    }
 }
 
 TEST(HelpMarkers, OnlyTheFirstMarkerOfAnIdIsLaidOut) {

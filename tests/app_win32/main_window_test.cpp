@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -22,9 +23,11 @@
 #include "app/core/layout.hpp"
 #include "app/win32/app_windows.hpp"
 #include "app/win32/controls.hpp"
+#include "app/win32/file_dialogs.hpp"
 #include "app/win32/frame_hooks.hpp"
 #include "app/win32/main_window.hpp"
 
+#include "tests/app_core/expected_help_markers.hpp"
 #include "tests/app_win32/dib_section.hpp"
 #include "tests/app_win32/window_test_support.hpp"
 
@@ -298,6 +301,63 @@ TEST_F(MainWindow, HelpMarkersHaveTooltipsAtTheirSquares) {
     EXPECT_EQ(app::gui_state().panel.panel_scroll, 38);
     EXPECT_EQ(tool_rect(app::IDC_QUANTITY), (Rect{223, 310, 238, 325}));
     EXPECT_EQ(app::gui_state().help_markers[0].hot_rect, (Rect{223, 310, 238, 325}));
+}
+
+// Every marker's tooltip as the tooltip control holds it: its text and its
+// square, before and after the panel scrolls.
+TEST_F(MainWindow, EveryHelpMarkerTooltipHasItsTextAndSquare) {
+    ASSERT_NE(open(1400, 1000), nullptr);  // list 150 high, scroll range 38
+    HWND tips = app::app_windows().tooltip_window;
+    ASSERT_NE(tips, nullptr);
+    const auto& expected = help_marker_test::kExpectedMarkers;
+    ASSERT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(std::size(expected)));
+    for (const int scroll : {0, 38}) {
+        if (scroll != 0) wheel(100, 500, -120);
+        ASSERT_EQ(app::gui_state().panel.panel_scroll, scroll);
+        const int dy = 150 - scroll;
+        for (const help_marker_test::ExpectedMarker& e : expected) {
+            SCOPED_TRACE(testing::Message() << "control " << e.control_id << ", scroll " << scroll);
+            // Wide: the narrow call hands back no more than 80 bytes.
+            wchar_t text[1024] = {};
+            TOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.hwnd = window_;
+            tool.uId = static_cast<UINT_PTR>(e.control_id);
+            tool.lpszText = text;
+            ASSERT_TRUE(SendMessageW(tips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)));
+            EXPECT_EQ((Rect{tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom}),
+                      (Rect{e.square.left, e.square.top + dy, e.square.right, e.square.bottom + dy}));
+            text[0] = L'\0';
+            tool.lpszText = text;
+            SendMessageW(tips, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+            EXPECT_EQ(app::utf16_to_utf8(text), e.tooltip());
+        }
+    }
+}
+
+// The frame cannot be made smaller than 760 x 520, in either direction.
+TEST_F(MainWindow, WindowKeepsItsMinimumTrackingSize) {
+    ASSERT_NE(open(1400, 1000), nullptr);
+    MINMAXINFO info{};
+    SendMessageA(window_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 760);
+    EXPECT_EQ(info.ptMinTrackSize.y, 520);
+    struct Case {
+        int width, height;        // asked for, outer
+        int got_width, got_height;
+    };
+    const Case cases[] = {
+        {400, 300, 760, 520}, {759, 900, 760, 900}, {1000, 519, 1000, 520},
+        {760, 520, 760, 520}, {761, 521, 761, 521},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        SetWindowPos(window_, nullptr, 0, 0, c.width, c.height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        RECT r{};
+        GetWindowRect(window_, &r);
+        EXPECT_EQ(r.right - r.left, c.got_width);
+        EXPECT_EQ(r.bottom - r.top, c.got_height);
+    }
 }
 
 TEST_F(MainWindow, WheelScrollsThePanelAndHidesWhatLeavesTheBand) {
