@@ -6,11 +6,14 @@
 #include "app/core/gui_state.hpp"
 #include "app/core/preview_layout.hpp"
 #include "app/core/run_settings.hpp"
+#include "app/core/shown_layout.hpp"
+#include "geometry/primitives.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -226,6 +229,60 @@ TEST(CanvasTexts, CoordinatesAndIndicator) {
         st.grid_visible = c.grid;
         st.snap_to_grid = c.snap;
         EXPECT_EQ(app::snap_indicator(st), c.expected);
+    }
+}
+
+// The canvas keeps its back layer (background, sheets, grid, parts) in a
+// bitmap while the layer's key stays the same, so every change that draws
+// the back differently must change the key, or the window shows the stale
+// layer. Each step changes one thing the back shows.
+TEST(CanvasBackLayer, EveryChangeOfTheBackChangesItsKey) {
+    auto kept = [](const plv::NestingResult& r) { return app::finish_canvas_layout(app::copy_canvas_layout(r)); };
+    plv::NestingResult result = layout_snapshot(2).layout;
+    const std::shared_ptr<const app::CanvasLayout> first = kept(result);
+    result.placements[0].shape = geom::translate_polygon(result.placements[0].shape, 40.0, 0.0);
+    const std::shared_ptr<const app::CanvasLayout> moved = kept(result);
+    result.sheet = plv::Sheet{2000.0, 1500.0};
+    const std::shared_ptr<const app::CanvasLayout> narrower = kept(result);
+
+    struct Step {
+        const char* what;
+        void (*edit)(EditorState&);
+        const app::CanvasLayout* layout;
+        Rect client;
+    };
+    const Step steps[] = {
+        {"start", [](EditorState& st) { st.grid_visible = true; }, first.get(), kClient},
+        {"grid hidden", [](EditorState& st) { st.grid_visible = false; }, first.get(), kClient},
+        {"grid shown again", [](EditorState& st) { st.grid_visible = true; }, first.get(), kClient},
+        {"zoom in, same grid step", [](EditorState& st) { st.zoom = 1.1; }, first.get(), kClient},
+        {"zoom to a finer grid", [](EditorState& st) { st.zoom = 2.0; }, first.get(), kClient},
+        {"pan across", [](EditorState& st) { st.pan_x += 37.0; }, first.get(), kClient},
+        {"pan up", [](EditorState& st) { st.pan_y -= 23.0; }, first.get(), kClient},
+        // Lower only: the width still sets the scale, so only the canvas changes.
+        {"lower window", [](EditorState&) {}, first.get(), Rect{0, 0, 2160, 1100}},
+        {"narrower window", [](EditorState&) {}, first.get(), Rect{0, 0, 1900, 1100}},
+        {"a part moved", [](EditorState&) {}, moved.get(), Rect{0, 0, 1900, 1100}},
+        {"a narrower sheet", [](EditorState&) {}, narrower.get(), Rect{0, 0, 1900, 1100}},
+    };
+    EditorState st;
+    app::PaintList previous_back;
+    app::CanvasBackKey previous_key;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.edit(st);
+        const app::CanvasView view = app::canvas_view(*step.layout, st, step.client);
+        const app::PaintList back = app::build_canvas_back(*step.layout, view);
+        const app::CanvasBackKey key = app::canvas_back_key(*step.layout, view);
+        // The same things give the same key, so the layer is kept at all.
+        const app::CanvasView again = app::canvas_view(*step.layout, st, step.client);
+        EXPECT_TRUE(key == app::canvas_back_key(*step.layout, again));
+        if (&step != &steps[0]) {
+            ASSERT_FALSE(painter_test::same_ops(back, previous_back)) << "the step draws the same back";
+            EXPECT_FALSE(key == previous_key);
+        }
+        previous_back = back;
+        previous_key = key;
     }
 }
 

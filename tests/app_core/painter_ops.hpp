@@ -65,4 +65,19 @@ inline int text_index(const app::PaintList& list, const std::string& text) {
     return -1;
 }
 
+// Whether two lists draw the same primitives in the same order.
+inline bool same_ops(const app::PaintList& a, const app::PaintList& b) {
+    auto same = [](const app::PaintOp& x, const app::PaintOp& y) {
+        return x.kind == y.kind && x.rect == y.rect && x.points == y.points && x.pen == y.pen &&
+               x.has_fill == y.has_fill && x.fill == y.fill && x.corner_w == y.corner_w &&
+               x.corner_h == y.corner_h && x.x == y.x && x.y == y.y && x.text == y.text &&
+               x.font == y.font && x.face == y.face && x.font_height == y.font_height &&
+               x.colour == y.colour && x.picture == y.picture;
+    };
+    if (a.ops.size() != b.ops.size()) return false;
+    for (std::size_t i = 0; i < a.ops.size(); ++i)
+        if (!same(a.ops[i], b.ops[i])) return false;
+    return true;
+}
+
 }  // namespace painter_test

@@ -561,6 +561,7 @@ TEST_F(CanvasReuse, EveryChangeOfThePictureShowsTheNewOne) {
          kSceneClient},
         {"resize", [] {}, app::Rect{0, 0, 1300, 860}},
         {"grid off", [] { app::editor_state().grid_visible = false; }, app::Rect{0, 0, 1300, 860}},
+        {"grid on again", [] { app::editor_state().grid_visible = true; }, app::Rect{0, 0, 1300, 860}},
     };
     Dib shown(1400, 900);
     Dib before(1400, 900);
