@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/core/canvas_model.hpp"
 #include "app/core/control_ids.hpp"
 #include "app/core/editor_model.hpp"
 #include "app/core/gui_state.hpp"
@@ -202,6 +203,36 @@ TEST_F(RunWindow, PauseTakesEditedSettingsThenStop) {
     EXPECT_NE(done.find("Detenido por usuario.\r\n"), std::string::npos) << done;
     EXPECT_NE(done.find("Poblacion GA: 1\r\n"), std::string::npos) << done;
     EXPECT_NE(done.find("Mutation rate: 50%\r\n"), std::string::npos) << done;
+    EXPECT_TRUE(g_boxes.empty());
+    expect_idle_buttons();
+}
+
+// A stop pressed while the search is paused drops the pause: the flags and
+// buttons are those of a stopping run, the canvas no longer says "Pausado",
+// and the held run thread ends with a stopped summary.
+TEST_F(RunWindow, StopWhilePausedClearsThePause) {
+    app::gui_state().selected_files = {{fixture("dns__20x20outer10x10hole.dxf"), 3}};
+    set_text(app::IDC_MAX_ITERATIONS, "0");  // until stopped
+    command(app::IDC_RUN);
+    ASSERT_TRUE(wait_until([] { return history_size() >= 1; }));
+    command(app::IDC_PAUSE);
+    ASSERT_TRUE(app::gui_state().pause_requested.load());
+    ASSERT_EQ(app::canvas_status(app::take_canvas_snapshot(app::gui_state())).text.rfind("Pausado", 0), 0u);
+
+    command(app::IDC_RUN);  // stop
+    const app::GuiState& state = app::gui_state();
+    EXPECT_TRUE(state.running.load());
+    EXPECT_TRUE(state.stop_requested.load());
+    EXPECT_FALSE(state.pause_requested.load());
+    EXPECT_FALSE(enabled(app::IDC_RUN));
+    EXPECT_EQ(text(app::IDC_RUN), "Deteniendo...");
+    EXPECT_FALSE(enabled(app::IDC_PAUSE));
+    EXPECT_EQ(text(app::IDC_PAUSE), "Continuar");  // the stop leaves the caption
+    const std::string status = app::canvas_status(app::take_canvas_snapshot(app::gui_state())).text;
+    EXPECT_EQ(status.rfind("Corriendo", 0), 0u) << status;
+
+    ASSERT_TRUE(wait_finished());
+    EXPECT_EQ(count_of(log(), "Detenido por usuario.\r\n"), 1) << log();
     EXPECT_TRUE(g_boxes.empty());
     expect_idle_buttons();
 }
