@@ -66,8 +66,12 @@ RunErrorBox& run_error_box() {
 }
 
 void run_nesting(HWND main_window) {
-    GuiState& state = gui_state();
     WindowControlsPanel panel;
+    run_nesting(main_window, panel);
+}
+
+void run_nesting(HWND main_window, PanelSource& panel) {
+    GuiState& state = gui_state();
     RunSettings settings = read_run_settings(panel, state.selected_files, finished_entities(editor_state()),
                                              std::thread::hardware_concurrency());
     // The parts made here only tell whether there is anything to nest.

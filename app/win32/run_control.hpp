@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "app/core/run_settings.hpp"
 #include "app/win32/frame_hooks.hpp"
 
 namespace app {
@@ -17,6 +18,9 @@ namespace app {
 // solvers and starts the detached run thread. Throws (before changing
 // anything) for a setting that cannot be read or an empty job.
 void run_nesting(HWND main_window);
+// The same, reading the settings from `panel` (the run thread still reads
+// the window's controls after a pause).
+void run_nesting(HWND main_window, PanelSource& panel);
 // The run button while a run is going.
 void request_stop(HWND main_window);
 // The pause button while a run is going: pause or resume.

@@ -142,6 +142,66 @@ TEST_F(UserSession, RunStartsWithAnOutputPathOutsideTheAnsiCodePage) {
     }
 }
 
+// The window's settings, except an output path that no file name can be
+// made of (bytes that are not UTF-8): a control always hands back UTF-8,
+// so only a panel can bring such a path to run start.
+class PanelWithBadOutputPath : public app::WindowControlsPanel {
+public:
+    std::string text(int control_id) override {
+        if (control_id == app::IDC_OUTPUT_PATH) return "C:\\piezas\\\xff\xfe\\nesting_result_cpp.dxf";
+        return WindowControlsPanel::text(control_id);
+    }
+};
+
+// Whatever makes run start fail, it fails before it touches the log, the
+// flags, the buttons or the shared state, and no run thread starts. The
+// output path is converted last of all the checks, so only a start that
+// fails on it sees whether the log was cleared first.
+TEST_F(UserSession, EveryFailedStartLeavesTheWindowAsItWas) {
+    struct Case {
+        const char* what;
+        bool job;                 // a file in the job list
+        const char* population;   // typed into "GA population"
+        bool bad_output_path;
+    };
+    const Case cases[] = {
+        {"a field that cannot be read", true, "cuatro", false},
+        {"nothing to nest", false, "1", false},
+        {"an output path that is no file name", true, "1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        app::gui_state().selected_files.clear();
+        if (c.job) app::gui_state().selected_files = {{run_test::fixture("dns__20x20outer10x10hole.dxf"), 2}};
+        app::editor_state().entities.clear();
+        set_text(app::IDC_POPULATION, c.population);
+        set_text(app::IDC_LOG, "kept");
+        {
+            std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+            app::gui_state().last_output_path = "D:\\before.dxf";
+            app::gui_state().saved_solutions.resize(1);
+            app::gui_state().selected_solution = 0;
+        }
+        app::editor_state().zoom = 3.0;
+        app::editor_state().pan_x = 12.0;
+
+        PanelWithBadOutputPath bad_path;
+        app::WindowControlsPanel window_panel;
+        app::PanelSource& panel = c.bad_output_path ? static_cast<app::PanelSource&>(bad_path) : window_panel;
+        EXPECT_THROW(app::run_nesting(window_, panel), std::exception);
+
+        EXPECT_EQ(log(), "kept");
+        expect_idle_buttons();
+        EXPECT_EQ(app::worker_tracker().live(app::WorkerKind::run), 0);
+        EXPECT_EQ(app::editor_state().zoom, 3.0);
+        EXPECT_EQ(app::editor_state().pan_x, 12.0);
+        std::lock_guard<std::mutex> lock(app::gui_state().state_mutex);
+        EXPECT_EQ(app::gui_state().last_output_path, fs::path("D:\\before.dxf"));
+        EXPECT_EQ(app::gui_state().saved_solutions.size(), 1u);
+        EXPECT_EQ(app::gui_state().selected_solution, 0);
+    }
+}
+
 TEST_F(UserSession, CancelledPickersLeaveAFinishedRunAlone) {
     const std::string job = run_test::fixture("dns__20x20outer10x10hole.dxf");
     app::gui_state().selected_files = {{job, 1}};
