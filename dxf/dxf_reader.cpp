@@ -369,7 +369,8 @@ bool read_lwpolyline(const Group& g, const DxfImportSettings& settings, const Po
     };
     std::size_t points = count;
     for (std::size_t i = 0; i < count; ++i) points += inner_points(arc_after(i));
-    budget.check(points);
+    // The closing point counts too.
+    budget.check(points + 1);
     geom::Ring ring;
     // Room for the closing point too, so that cleaning never reallocates.
     ring.reserve(points + 1);
