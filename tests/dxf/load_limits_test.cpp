@@ -36,13 +36,13 @@ std::size_t bulged_polyline_points(int vertices) {
     return static_cast<std::size_t>(vertices) + static_cast<std::size_t>(vertices - 1) * 127;
 }
 
-// A circle of radius 20000 drawn as 360 arcs of one degree, 128 segments
-// each, which join into one chain of 46 081 points.
+// A circle of radius 40000 drawn as 720 arcs of half a degree, 128 segments
+// each, which join into one chain of 92 161 points (1.5 MB).
 std::string circle_of_arcs() {
     Groups g;
-    for (int i = 0; i < 360; ++i) {
-        const Groups arc{{0, "ARC"}, {10, "0"}, {20, "0"}, {40, "20000"}, {50, std::to_string(i)},
-                         {51, std::to_string(i + 1)}};
+    for (int i = 0; i < 720; ++i) {
+        const Groups arc{{0, "ARC"}, {10, "0"}, {20, "0"}, {40, "40000"}, {50, std::to_string(i * 0.5)},
+                         {51, std::to_string(i * 0.5 + 0.5)}};
         g.insert(g.end(), arc.begin(), arc.end());
     }
     return plv::test::entities(g);
@@ -116,8 +116,9 @@ TEST(DxfLoadMemory, OutOfMemoryIsAnErrorOfTheLoadNamingTheFile) {
         std::string text;
         std::size_t refuse_above;  // bytes; below what the outline needs, above all else
     } cases[] = {
-        {"polyline.dxf", bulged_polyline(2000), std::size_t{1} << 20},  // fails while read
-        {"arcs.dxf", circle_of_arcs(), std::size_t{256} << 10},         // fails while joined
+        // The file is read in blocks of 1 MB: the outline is what fails.
+        {"polyline.dxf", bulged_polyline(2000), std::size_t{2} << 20},  // 4 MB, fails while read
+        {"arcs.dxf", circle_of_arcs(), std::size_t{5} << 18},           // fails while joined
     };
     plv::test::TempDir dir;
     for (const auto& c : cases) {
