@@ -97,26 +97,12 @@ struct PairView {
     std::string_view value;
 };
 
-// Lines are taken two at a time; a code line without a value line ends
-// reading.
-class PairScanner {
+// The lines of a text in memory, each without its line feed.
+class TextLines {
 public:
-    explicit PairScanner(std::string_view text) : text_(text) {}
+    explicit TextLines(std::string_view text) : text_(text) {}
 
-    bool next(PairView& pair) {
-        std::string_view code_line;
-        std::string_view value_line;
-        for (;;) {
-            if (!next_line(code_line) || !next_line(value_line)) return false;
-            if (try_parse_int(code_line, pair.code)) {
-                pair.value = trim_view(value_line);
-                return true;
-            }
-        }
-    }
-
-private:
-    bool next_line(std::string_view& line) {
+    bool next(std::string_view& line) {
         if (pos_ >= text_.size()) return false;
         const std::size_t nl = text_.find('\n', pos_);
         const std::size_t end = nl == std::string_view::npos ? text_.size() : nl;
@@ -125,9 +111,30 @@ private:
         return true;
     }
 
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };
+
+// Lines are taken two at a time; a code line without a value line ends
+// reading. The code line is read before the value line is fetched, which
+// may move the text the code line lay in.
+template <class Lines>
+bool next_pair(Lines& lines, PairView& pair) {
+    std::string_view code_line;
+    std::string_view value_line;
+    for (;;) {
+        if (!lines.next(code_line)) return false;
+        std::int32_t code = 0;
+        const bool is_code = try_parse_int(code_line, code);
+        if (!lines.next(value_line)) return false;
+        if (is_code) {
+            pair.code = code;
+            pair.value = trim_view(value_line);
+            return true;
+        }
+    }
+}
 
 // Segment counts are clamped in double, so huge or NaN values never reach an
 // integer conversion.
@@ -553,9 +560,9 @@ double parse_double(std::string_view text) {
 
 std::vector<DxfPair> parse_dxf_pairs(std::string_view text) {
     std::vector<DxfPair> pairs;
-    PairScanner scanner(text);
+    TextLines lines(text);
     PairView pair{};
-    while (scanner.next(pair)) pairs.push_back(DxfPair{pair.code, std::string(pair.value)});
+    while (next_pair(lines, pair)) pairs.push_back(DxfPair{pair.code, std::string(pair.value)});
     return pairs;
 }
 
@@ -572,14 +579,73 @@ geom::Point evaluate_bspline(double t, const std::vector<geom::Point>& control_p
     return BSpline(control_points, knots, static_cast<std::int32_t>(p)).at(t);
 }
 
+namespace {
+
+// The lines of a file, read in blocks of 1 MB into one buffer that is used
+// again and again, so that a large drawing is never held whole. Lines are
+// views into the buffer; the pairs of the group being collected stay valid
+// across a refill: their text is kept and their views moved with it. A group
+// longer than a block makes the buffer grow with it.
+class StreamLines {
+public:
+    StreamLines(std::istream& in, std::vector<PairView>& group) : in_(in), group_(group) {}
+
+    bool next(std::string_view& line) {
+        for (;;) {
+            const std::size_t nl = buf_.find('\n', pos_);
+            if (nl != std::string::npos) {
+                line = std::string_view(buf_.data() + pos_, nl - pos_);
+                pos_ = nl + 1;
+                return true;
+            }
+            if (at_end_) {
+                if (pos_ >= buf_.size()) return false;
+                line = std::string_view(buf_.data() + pos_, buf_.size() - pos_);
+                pos_ = buf_.size();
+                return true;
+            }
+            refill();
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    void refill() {
+        const char* old = buf_.data();
+        std::size_t keep = pos_;
+        if (!group_.empty()) keep = std::min(keep, static_cast<std::size_t>(group_.front().value.data() - old));
+        buf_.erase(0, keep);
+        pos_ -= keep;
+        const std::size_t have = buf_.size();
+        buf_.resize(std::max(kBlock, 2 * have));
+        in_.read(buf_.data() + have, static_cast<std::streamsize>(buf_.size() - have));
+        const auto got = static_cast<std::size_t>(in_.gcount());
+        // A short read is the end of the file or a read error: either ends
+        // reading with what was read.
+        if (have + got < buf_.size()) at_end_ = true;
+        buf_.resize(have + got);
+        for (PairView& p : group_) {
+            const auto offset = static_cast<std::size_t>(p.value.data() - old) - keep;
+            p.value = std::string_view(buf_.data() + offset, p.value.size());
+        }
+    }
+
+    std::istream& in_;
+    std::vector<PairView>& group_;
+    std::string buf_;
+    std::size_t pos_ = 0;
+    bool at_end_ = false;
+};
+
 // Groups are cut at every code-0 pair and interpreted as soon as they are
 // complete; each entity stands alone, so one that fails is simply dropped.
 // Lack of memory is no fault of the entity: it ends the read, so that a part
-// never goes missing in silence.
-DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& settings, std::size_t max_points) {
+// never goes missing in silence. The group is the caller's, so that the line
+// source may keep its text.
+template <class Lines>
+DxfFileGeometry read_groups(Lines& lines, Group& group, const DxfImportSettings& settings, std::size_t max_points) {
     DxfFileGeometry out;
-    PairScanner scanner(text);
-    Group group;
     PointBudget budget(max_points);
     auto flush = [&] {
         if (group.empty()) return;
@@ -597,7 +663,7 @@ DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& se
         group.clear();
     };
     PairView pair{};
-    while (scanner.next(pair)) {
+    while (next_pair(lines, pair)) {
         if (pair.code == 0) {
             flush();
             group.push_back(pair);
@@ -609,29 +675,23 @@ DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& se
     return out;
 }
 
+}  // namespace
+
+DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& settings, std::size_t max_points) {
+    TextLines lines(text);
+    Group group;
+    return read_groups(lines, group, settings, max_points);
+}
+
 // Read in binary: every line ends at a line feed and a carriage return before
 // it is trimmed, so both line ends read alike on every platform.
 DxfFileGeometry read_dxf_file(const std::filesystem::path& path, const DxfImportSettings& settings) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) throw std::runtime_error("Cannot open DXF: " + path_to_utf8(path));
-    std::string text;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    // One read of the whole file when its size is known; chunks otherwise.
-    std::size_t chunk = std::size_t{1} << 20;
-    if (!ec && size < (std::uintmax_t{1} << 40)) chunk = std::max(chunk, static_cast<std::size_t>(size) + 1);
-    for (;;) {
-        const std::size_t old = text.size();
-        text.resize(old + chunk);
-        in.read(text.data() + old, static_cast<std::streamsize>(chunk));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        text.resize(old + got);
-        if (got < chunk) break;
-        chunk = std::size_t{1} << 20;
-    }
-    in.close();
+    Group group;
+    StreamLines lines(in, group);
     try {
-        return read_dxf_text(text, settings);
+        return read_groups(lines, group, settings, kMaxDxfPoints);
     } catch (const DxfTooLarge& e) {
         throw DxfTooLarge(std::string(e.what()) + ": " + path_to_utf8(path));
     }
