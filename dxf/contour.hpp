@@ -13,11 +13,12 @@ struct Contour {
 
 // Closes the ring and removes duplicate and collinear vertices (tolerance
 // 1e-7), one at a time from the front; never goes below a closed triangle
-// and never removes the first point.
-geom::Ring clean_ring(const geom::Ring& ring);
+// and never removes the first point. Works in the given ring's storage, so
+// a ring moved in is cleaned without a copy.
+geom::Ring clean_ring(geom::Ring ring);
 
 // The cleaned ring as a contour; false (contour untouched) when it encloses
 // no area.
-bool make_contour(const geom::Ring& ring, Contour& contour);
+bool make_contour(geom::Ring ring, Contour& contour);
 
 }  // namespace plv

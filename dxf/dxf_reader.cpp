@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 namespace plv {
@@ -95,26 +97,12 @@ struct PairView {
     std::string_view value;
 };
 
-// Lines are taken two at a time; a code line without a value line ends
-// reading.
-class PairScanner {
+// The lines of a text in memory, each without its line feed.
+class TextLines {
 public:
-    explicit PairScanner(std::string_view text) : text_(text) {}
+    explicit TextLines(std::string_view text) : text_(text) {}
 
-    bool next(PairView& pair) {
-        std::string_view code_line;
-        std::string_view value_line;
-        for (;;) {
-            if (!next_line(code_line) || !next_line(value_line)) return false;
-            if (try_parse_int(code_line, pair.code)) {
-                pair.value = trim_view(value_line);
-                return true;
-            }
-        }
-    }
-
-private:
-    bool next_line(std::string_view& line) {
+    bool next(std::string_view& line) {
         if (pos_ >= text_.size()) return false;
         const std::size_t nl = text_.find('\n', pos_);
         const std::size_t end = nl == std::string_view::npos ? text_.size() : nl;
@@ -123,9 +111,30 @@ private:
         return true;
     }
 
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };
+
+// Lines are taken two at a time; a code line without a value line ends
+// reading. The code line is read before the value line is fetched, which
+// may move the text the code line lay in.
+template <class Lines>
+bool next_pair(Lines& lines, PairView& pair) {
+    std::string_view code_line;
+    std::string_view value_line;
+    for (;;) {
+        if (!lines.next(code_line)) return false;
+        std::int32_t code = 0;
+        const bool is_code = try_parse_int(code_line, code);
+        if (!lines.next(value_line)) return false;
+        if (is_code) {
+            pair.code = code;
+            pair.value = trim_view(value_line);
+            return true;
+        }
+    }
+}
 
 // Segment counts are clamped in double, so huge or NaN values never reach an
 // integer conversion.
@@ -269,37 +278,77 @@ private:
     bool pending_ = false;
 };
 
-// Appends the points strictly between a and b of the arc whose bulge (the
-// tangent of a quarter of its signed sweep) is given: counter-clockwise for a
-// positive bulge, clockwise for a negative one. Each point is placed from a
-// along its chord, which stays accurate for the huge radii of nearly straight
-// arcs, where centre and radius would not. A zero bulge or a zero chord adds
-// nothing.
-void append_bulge_arc(const geom::Point& a, const geom::Point& b, double bulge, double curve_tolerance,
-                      geom::Ring& out) {
+// The arc between two polyline vertices whose bulge (the tangent of a
+// quarter of its signed sweep) is given: counter-clockwise for a positive
+// bulge, clockwise for a negative one, in n segments. A zero bulge or a zero
+// chord gives no arc (n = 0).
+struct BulgeArc {
+    std::int32_t n = 0;
+    double chord = 0.0;
+    double sin_half = 0.0;  // sine of half the sweep
+    double sweep = 0.0;     // radians, signed
+    double ux = 0.0;        // chord direction
+    double uy = 0.0;
+};
+
+BulgeArc bulge_arc(const geom::Point& a, const geom::Point& b, double bulge, double curve_tolerance) {
+    BulgeArc arc;
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
-    const double chord = std::hypot(dx, dy);
-    if (bulge == 0.0 || !(chord > 0.0)) return;
+    arc.chord = std::hypot(dx, dy);
+    if (bulge == 0.0 || !(arc.chord > 0.0)) return arc;
     const double m = std::abs(bulge);
-    const double k = m + 1.0 / m;       // finite for every finite non-zero bulge
-    const double sin_half = 2.0 / k;    // sine of half the sweep
-    const double sweep = 4.0 * std::atan(bulge);  // radians, signed
-    const double r = chord * k / 4.0;   // may overflow: the count is then 128
-    const std::int32_t n = arc_segment_count(r, std::abs(sweep) * 180.0 / kPi, curve_tolerance);
-    const double ux = dx / chord;
-    const double uy = dy / chord;
-    for (std::int32_t i = 1; i < n; ++i) {
-        const double phi = i * sweep / n;
-        const double length = chord * (std::sin(std::abs(phi) / 2.0) / sin_half);
-        const double turn = (phi - sweep) / 2.0;
+    const double k = m + 1.0 / m;  // finite for every finite non-zero bulge
+    arc.sin_half = 2.0 / k;
+    arc.sweep = 4.0 * std::atan(bulge);
+    const double r = arc.chord * k / 4.0;  // may overflow: the count is then 128
+    arc.n = arc_segment_count(r, std::abs(arc.sweep) * 180.0 / kPi, curve_tolerance);
+    arc.ux = dx / arc.chord;
+    arc.uy = dy / arc.chord;
+    return arc;
+}
+
+// Points the arc adds strictly between its ends.
+std::size_t inner_points(const BulgeArc& arc) { return arc.n > 1 ? static_cast<std::size_t>(arc.n - 1) : 0; }
+
+// Appends the points of the arc strictly between a and its other end. Each
+// point is placed from a along its chord, which stays accurate for the huge
+// radii of nearly straight arcs, where centre and radius would not.
+void append_bulge_arc(const geom::Point& a, const BulgeArc& arc, geom::Ring& out) {
+    for (std::int32_t i = 1; i < arc.n; ++i) {
+        const double phi = i * arc.sweep / arc.n;
+        const double length = arc.chord * (std::sin(std::abs(phi) / 2.0) / arc.sin_half);
+        const double turn = (phi - arc.sweep) / 2.0;
         const double c = std::cos(turn);
         const double s = std::sin(turn);
-        out.push_back(geom::Point{a.x + length * (ux * c - uy * s), a.y + length * (ux * s + uy * c)});
+        out.push_back(
+            geom::Point{a.x + length * (arc.ux * c - arc.uy * s), a.y + length * (arc.ux * s + arc.uy * c)});
     }
 }
 
-bool read_lwpolyline(const Group& g, const DxfImportSettings& settings, Contour& contour) {
+// The points the entities of one file have flattened to so far, against the
+// most they may reach.
+class PointBudget {
+public:
+    explicit PointBudget(std::size_t max_points) : max_(max_points) {}
+    // Refuses the file when n more points would go over the limit.
+    void check(std::size_t n) const {
+        if (n > max_ - used_) throw DxfTooLarge("DXF too large (over " + std::to_string(max_) + " points)");
+    }
+    void add(std::size_t n) {
+        check(n);
+        used_ += n;
+    }
+
+private:
+    std::size_t max_;
+    std::size_t used_ = 0;
+};
+
+// An outline can flatten to far more points than its vertices: the budget is
+// checked before any of them is made.
+bool read_lwpolyline(const Group& g, const DxfImportSettings& settings, const PointBudget& budget,
+                     Contour& contour) {
     std::vector<geom::Point> vertices;
     std::vector<double> bulges;
     PointCollector collect(vertices, &bulges);
@@ -321,16 +370,25 @@ bool read_lwpolyline(const Group& g, const DxfImportSettings& settings, Contour&
     if ((flags & 1) == 0) return false;
     // The bulge of a vertex shapes the segment to the next one; the last
     // vertex's bulge shapes the closing segment.
+    const std::size_t count = vertices.size();
+    auto arc_after = [&](std::size_t i) {
+        return bulge_arc(vertices[i], vertices[(i + 1) % count], bulges[i], settings.curve_tolerance);
+    };
+    std::size_t points = count;
+    for (std::size_t i = 0; i < count; ++i) points += inner_points(arc_after(i));
+    // The closing point counts too.
+    budget.check(points + 1);
     geom::Ring ring;
-    ring.reserve(vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
+    // Room for the closing point too, so that cleaning never reallocates.
+    ring.reserve(points + 1);
+    for (std::size_t i = 0; i < count; ++i) {
         ring.push_back(vertices[i]);
-        append_bulge_arc(vertices[i], vertices[(i + 1) % vertices.size()], bulges[i], settings.curve_tolerance, ring);
+        append_bulge_arc(vertices[i], arc_after(i), ring);
     }
     // Two vertices joined by arcs (a circle drawn as a polyline) enclose area;
     // without arcs fewer than three vertices never do.
     if (ring.size() < 3) return false;
-    return make_contour(ring, contour);
+    return make_contour(std::move(ring), contour);
 }
 
 class BSpline {
@@ -454,21 +512,34 @@ bool read_spline(const Group& g, const DxfImportSettings& settings, geom::Ring& 
     return chain.size() >= 2;
 }
 
-void interpret_group(const Group& g, const DxfImportSettings& settings, DxfFileGeometry& out) {
+// Appends what the group yields and returns the number of its points.
+std::size_t interpret_group(const Group& g, const DxfImportSettings& settings, const PointBudget& budget,
+                            DxfFileGeometry& out) {
     const std::string_view type = g.front().value;
     geom::Ring chain;
     Contour contour;
+    auto keep_chain = [&] {
+        const std::size_t n = chain.size();
+        out.open_chains.push_back(std::move(chain));
+        return n;
+    };
+    auto keep_contour = [&] {
+        const std::size_t n = contour.ring.size();
+        out.contours.push_back(std::move(contour));
+        return n;
+    };
     if (type == "LINE") {
-        if (read_line(g, chain)) out.open_chains.push_back(std::move(chain));
+        if (read_line(g, chain)) return keep_chain();
     } else if (type == "ARC") {
-        if (read_arc(g, settings, chain)) out.open_chains.push_back(std::move(chain));
+        if (read_arc(g, settings, chain)) return keep_chain();
     } else if (type == "CIRCLE") {
-        if (read_circle(g, settings, contour)) out.contours.push_back(std::move(contour));
+        if (read_circle(g, settings, contour)) return keep_contour();
     } else if (type == "LWPOLYLINE") {
-        if (read_lwpolyline(g, settings, contour)) out.contours.push_back(std::move(contour));
+        if (read_lwpolyline(g, settings, budget, contour)) return keep_contour();
     } else if (type == "SPLINE") {
-        if (read_spline(g, settings, chain)) out.open_chains.push_back(std::move(chain));
+        if (read_spline(g, settings, chain)) return keep_chain();
     }
+    return 0;
 }
 
 }  // namespace
@@ -489,9 +560,9 @@ double parse_double(std::string_view text) {
 
 std::vector<DxfPair> parse_dxf_pairs(std::string_view text) {
     std::vector<DxfPair> pairs;
-    PairScanner scanner(text);
+    TextLines lines(text);
     PairView pair{};
-    while (scanner.next(pair)) pairs.push_back(DxfPair{pair.code, std::string(pair.value)});
+    while (next_pair(lines, pair)) pairs.push_back(DxfPair{pair.code, std::string(pair.value)});
     return pairs;
 }
 
@@ -508,23 +579,91 @@ geom::Point evaluate_bspline(double t, const std::vector<geom::Point>& control_p
     return BSpline(control_points, knots, static_cast<std::int32_t>(p)).at(t);
 }
 
+namespace {
+
+// The lines of a file, read in blocks of 1 MB into one buffer that is used
+// again and again, so that a large drawing is never held whole. Lines are
+// views into the buffer; the pairs of the group being collected stay valid
+// across a refill: their text is kept and their views moved with it. A group
+// longer than a block makes the buffer grow with it.
+class StreamLines {
+public:
+    StreamLines(std::istream& in, std::vector<PairView>& group) : in_(in), group_(group) {}
+
+    bool next(std::string_view& line) {
+        for (;;) {
+            const std::size_t nl = buf_.find('\n', pos_);
+            if (nl != std::string::npos) {
+                line = std::string_view(buf_.data() + pos_, nl - pos_);
+                pos_ = nl + 1;
+                return true;
+            }
+            if (at_end_) {
+                if (pos_ >= buf_.size()) return false;
+                line = std::string_view(buf_.data() + pos_, buf_.size() - pos_);
+                pos_ = buf_.size();
+                return true;
+            }
+            refill();
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    void refill() {
+        const char* old = buf_.data();
+        std::size_t keep = pos_;
+        if (!group_.empty()) keep = std::min(keep, static_cast<std::size_t>(group_.front().value.data() - old));
+        buf_.erase(0, keep);
+        pos_ -= keep;
+        const std::size_t have = buf_.size();
+        buf_.resize(std::max(kBlock, 2 * have));
+        in_.read(buf_.data() + have, static_cast<std::streamsize>(buf_.size() - have));
+        const auto got = static_cast<std::size_t>(in_.gcount());
+        // A short read is the end of the file or a read error: either ends
+        // reading with what was read.
+        if (have + got < buf_.size()) at_end_ = true;
+        buf_.resize(have + got);
+        for (PairView& p : group_) {
+            const auto offset = static_cast<std::size_t>(p.value.data() - old) - keep;
+            p.value = std::string_view(buf_.data() + offset, p.value.size());
+        }
+    }
+
+    std::istream& in_;
+    std::vector<PairView>& group_;
+    std::string buf_;
+    std::size_t pos_ = 0;
+    bool at_end_ = false;
+};
+
 // Groups are cut at every code-0 pair and interpreted as soon as they are
 // complete; each entity stands alone, so one that fails is simply dropped.
-DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& settings) {
+// Lack of memory is no fault of the entity: it ends the read, so that a part
+// never goes missing in silence. The group is the caller's, so that the line
+// source may keep its text.
+template <class Lines>
+DxfFileGeometry read_groups(Lines& lines, Group& group, const DxfImportSettings& settings, std::size_t max_points) {
     DxfFileGeometry out;
-    PairScanner scanner(text);
-    Group group;
+    PointBudget budget(max_points);
     auto flush = [&] {
         if (group.empty()) return;
+        std::size_t points = 0;
         try {
-            interpret_group(group, settings, out);
+            points = interpret_group(group, settings, budget, out);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const DxfTooLarge&) {
+            throw;
         } catch (const std::exception&) {
-            // Out of memory or the like while building this entity: drop it.
+            // A bad entity: drop it.
         }
+        budget.add(points);
         group.clear();
     };
     PairView pair{};
-    while (scanner.next(pair)) {
+    while (next_pair(lines, pair)) {
         if (pair.code == 0) {
             flush();
             group.push_back(pair);
@@ -536,28 +675,26 @@ DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& se
     return out;
 }
 
+}  // namespace
+
+DxfFileGeometry read_dxf_text(std::string_view text, const DxfImportSettings& settings, std::size_t max_points) {
+    TextLines lines(text);
+    Group group;
+    return read_groups(lines, group, settings, max_points);
+}
+
 // Read in binary: every line ends at a line feed and a carriage return before
 // it is trimmed, so both line ends read alike on every platform.
 DxfFileGeometry read_dxf_file(const std::filesystem::path& path, const DxfImportSettings& settings) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) throw std::runtime_error("Cannot open DXF: " + path_to_utf8(path));
-    std::string text;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    // One read of the whole file when its size is known; chunks otherwise.
-    std::size_t chunk = std::size_t{1} << 20;
-    if (!ec && size < (std::uintmax_t{1} << 40)) chunk = std::max(chunk, static_cast<std::size_t>(size) + 1);
-    for (;;) {
-        const std::size_t old = text.size();
-        text.resize(old + chunk);
-        in.read(text.data() + old, static_cast<std::streamsize>(chunk));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        text.resize(old + got);
-        if (got < chunk) break;
-        chunk = std::size_t{1} << 20;
+    Group group;
+    StreamLines lines(in, group);
+    try {
+        return read_groups(lines, group, settings, kMaxDxfPoints);
+    } catch (const DxfTooLarge& e) {
+        throw DxfTooLarge(std::string(e.what()) + ": " + path_to_utf8(path));
     }
-    in.close();
-    return read_dxf_text(text, settings);
 }
 
 }  // namespace plv

@@ -6,14 +6,60 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace plv {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The file a save replaces: where a symbolic link at the path leads (to the
+// end of a chain of links), else the path itself. Renaming over the link
+// would turn it into a plain file and leave the drawing it points to as it
+// was.
+fs::path save_target(const fs::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+    // Opening follows the links; the handle then names the file they reach.
+    // A link that leads nowhere cannot be opened and is replaced as before.
+    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), FILE_NAME_NORMALIZED);
+    if (n >= name.size()) {
+        name.resize(n);
+        n = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(file);
+    if (n == 0 || n >= name.size()) return path;
+    name.resize(n);
+    // The answer is in the long form, \\?\C:\... or \\?\UNC\server\share\...
+    const std::wstring unc = L"\\\\?\\UNC\\";
+    const std::wstring local = L"\\\\?\\";
+    if (name.compare(0, unc.size(), unc) == 0) return fs::path(L"\\\\" + name.substr(unc.size()));
+    if (name.compare(0, local.size(), local) == 0) return fs::path(name.substr(local.size()));
+    return fs::path(name);
+#else
+    fs::path target = path;
+    std::error_code ec;
+    // A loop of links ends here and then fails to open.
+    for (int hops = 0; hops < 40 && fs::is_symlink(target, ec); ++hops) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) return path;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+#endif
+}
 
 // A name beside the target that no file holds yet. A very long target name
 // gets a short stand-in, so that the suffix never makes the name too long.
@@ -149,7 +195,8 @@ void write_dxf(const NestingResult& result, const std::filesystem::path& path, d
 
     // Write beside the target and rename over it: a failed save never
     // leaves the previous drawing half overwritten.
-    const fs::path temporary = temporary_beside(path);
+    const fs::path target = save_target(path);
+    const fs::path temporary = temporary_beside(target);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) throw std::runtime_error(cannot_open);
 
@@ -173,7 +220,7 @@ void write_dxf(const NestingResult& result, const std::filesystem::path& path, d
         throw std::runtime_error(write_failed);
     }
     // The target itself could not be created or replaced.
-    fs::rename(temporary, path, ec);
+    fs::rename(temporary, target, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(temporary, ignored);

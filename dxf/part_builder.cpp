@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace plv {
@@ -221,7 +223,7 @@ bool close_chain(geom::Ring& chain, double tol, Contour& contour) {
     }
     if (!closable) return false;
     chain.back() = chain.front();
-    return make_contour(chain, contour);
+    return make_contour(std::move(chain), contour);
 }
 
 // ---- Classification ---------------------------------------------------------
@@ -232,7 +234,7 @@ bool close_chain(geom::Ring& chain, double tol, Contour& contour) {
 // reads. The candidates are then tested exactly as the pairwise rule says.
 
 struct Classified {
-    const Contour* contour;
+    Contour* contour;
     geom::BoundingBox box;
     bool box_finite;
 };
@@ -411,12 +413,12 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
     return contours;
 }
 
-std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours) {
+std::vector<OuterWithHoles> classify_contours(std::vector<Contour> contours) {
     // A contour without a finite area would poison the sort and every area
     // comparison; it cannot be a part either.
     std::vector<Classified> items;
     items.reserve(contours.size());
-    for (const Contour& c : contours) {
+    for (Contour& c : contours) {
         if (!std::isfinite(c.area)) continue;
         const geom::BoundingBox box = geom::ring_bounds(c.ring);
         items.push_back(Classified{&c, box, box.is_finite()});
@@ -456,7 +458,7 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
     for (std::size_t i = 0; i < n; ++i) {
         if (parent[i] != -1) continue;
         outer_index[i] = static_cast<std::int32_t>(outers.size());
-        outers.push_back(OuterWithHoles{items[i].contour->ring, items[i].contour->area, {}});
+        outers.push_back(OuterWithHoles{std::move(items[i].contour->ring), items[i].contour->area, {}});
     }
     for (std::size_t i = 0; i < n; ++i) {
         if (parent[i] == -1) continue;
@@ -464,24 +466,26 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
         for (std::size_t steps = 0; steps < n && parent[root] != -1; ++steps) {
             root = static_cast<std::size_t>(parent[root]);
         }
-        if (outer_index[root] >= 0) outers[static_cast<std::size_t>(outer_index[root])].holes.push_back(*items[i].contour);
+        if (outer_index[root] >= 0) {
+            outers[static_cast<std::size_t>(outer_index[root])].holes.push_back(std::move(*items[i].contour));
+        }
     }
     return outers;
 }
 
-std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const std::filesystem::path& file,
+std::vector<Part> build_parts(std::vector<OuterWithHoles> outers, const std::filesystem::path& file,
                               const DxfImportSettings& settings) {
     std::vector<Part> parts;
     const std::string stem = path_to_utf8(file.stem());
     const std::string source = path_to_utf8(file);
     const bool numbered = outers.size() >= 2;
     int number = 0;
-    for (const OuterWithHoles& o : outers) {
+    for (OuterWithHoles& o : outers) {
         geom::Polygon shape;
-        shape.outer = clean_ring(o.outer);
+        shape.outer = clean_ring(std::move(o.outer));
         shape.holes.reserve(o.holes.size());
-        for (const Contour& h : o.holes) shape.holes.push_back(clean_ring(h.ring));
-        shape = geom::normalize_polygon(shape);
+        for (Contour& h : o.holes) shape.holes.push_back(clean_ring(std::move(h.ring)));
+        shape = geom::normalize_polygon(std::move(shape));
         if (shape.net_area() < settings.min_area || !all_finite(shape)) continue;
         Part part;
         part.name = numbered ? stem + "-" + std::to_string(++number) : stem;
@@ -494,20 +498,25 @@ std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const s
     return parts;
 }
 
-std::vector<Part> parts_from_geometry(const DxfFileGeometry& geometry, const std::filesystem::path& file,
+std::vector<Part> parts_from_geometry(DxfFileGeometry geometry, const std::filesystem::path& file,
                                       const DxfImportSettings& settings) {
-    std::vector<Contour> contours = geometry.contours;
+    std::vector<Contour> contours = std::move(geometry.contours);
     std::vector<Contour> joined = join_chains(geometry.open_chains, settings.join_tolerance);
+    std::vector<geom::Ring>().swap(geometry.open_chains);
     contours.insert(contours.end(), std::make_move_iterator(joined.begin()), std::make_move_iterator(joined.end()));
-    return build_parts(classify_contours(contours), file, settings);
+    return build_parts(classify_contours(std::move(contours)), file, settings);
 }
 
 std::vector<Part> load_dxf_parts(const std::vector<std::filesystem::path>& inputs,
                                  const DxfImportSettings& settings) {
     std::vector<Part> parts;
     for (const std::filesystem::path& file : collect_dxf_files(inputs)) {
-        const DxfFileGeometry geometry = read_dxf_file(file, settings);
-        std::vector<Part> file_parts = parts_from_geometry(geometry, file, settings);
+        std::vector<Part> file_parts;
+        try {
+            file_parts = parts_from_geometry(read_dxf_file(file, settings), file, settings);
+        } catch (const std::bad_alloc&) {
+            throw std::runtime_error("Out of memory reading DXF: " + path_to_utf8(file));
+        }
         parts.insert(parts.end(), std::make_move_iterator(file_parts.begin()),
                      std::make_move_iterator(file_parts.end()));
     }

@@ -26,21 +26,24 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
 
 // Sorts the contours by area (largest first, equal areas in list order) and
 // gives every contour without a parent its holes: all contours below it at
-// any depth. Contours whose area is not finite are dropped.
-std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours);
+// any depth. Contours whose area is not finite are dropped. The rings are
+// moved into the result, not copied.
+std::vector<OuterWithHoles> classify_contours(std::vector<Contour> contours);
 
 // Parts of one file: cleaned, moved to the origin, named after the file's
 // stem ("stem", or "stem-1", "stem-2"... when the file has several outers).
-std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const std::filesystem::path& file,
+std::vector<Part> build_parts(std::vector<OuterWithHoles> outers, const std::filesystem::path& file,
                               const DxfImportSettings& settings);
 
-// The whole chain for one file's geometry.
-std::vector<Part> parts_from_geometry(const DxfFileGeometry& geometry, const std::filesystem::path& file,
+// The whole chain for one file's geometry; a geometry moved in is consumed
+// without copying its points.
+std::vector<Part> parts_from_geometry(DxfFileGeometry geometry, const std::filesystem::path& file,
                                       const DxfImportSettings& settings);
 
 // Expands the inputs into DXF files, reads each and returns all their parts
-// in file order. Any error ("DXF input not found: ", "Cannot open DXF: ", a
-// file-system error) ends the call with no parts.
+// in file order. Any error ("DXF input not found: ", "Cannot open DXF: ",
+// "DXF too large ...: ", "Out of memory reading DXF: ", a file-system error)
+// ends the call with no parts.
 std::vector<Part> load_dxf_parts(const std::vector<std::filesystem::path>& inputs,
                                  const DxfImportSettings& settings);
 

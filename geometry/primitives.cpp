@@ -119,6 +119,19 @@ Polygon normalize_polygon(const Polygon& polygon) {
     return translate_polygon(polygon, -min_x, -min_y);
 }
 
+// In place, with the same sums a separate translation would make.
+Polygon normalize_polygon(Polygon&& polygon) {
+    double min_x = 0.0, min_y = 0.0;
+    ring_minimum(polygon.outer, min_x, min_y);
+    const double dx = -min_x;
+    const double dy = -min_y;
+    translate_in_place(polygon.outer, dx, dy);
+    for (Ring& hole : polygon.holes) {
+        translate_in_place(hole, dx, dy);
+    }
+    return std::move(polygon);
+}
+
 Ring rotate_ring(const Ring& ring, double degrees) {
     const double rad = (degrees * 3.141592653589793) / 180.0;
     const double s = std::sin(rad);
@@ -139,16 +152,7 @@ Polygon rotate_polygon(const Polygon& polygon, double degrees) {
     for (const Ring& hole : polygon.holes) {
         out.holes.push_back(rotate_ring(hole, degrees));
     }
-    double min_x = 0.0, min_y = 0.0;
-    ring_minimum(out.outer, min_x, min_y);
-    // In place, with the same sums a separate translation would make.
-    const double dx = -min_x;
-    const double dy = -min_y;
-    translate_in_place(out.outer, dx, dy);
-    for (Ring& hole : out.holes) {
-        translate_in_place(hole, dx, dy);
-    }
-    return out;
+    return normalize_polygon(std::move(out));
 }
 
 Polygon scale_polygon(const Polygon& polygon, double factor) {

@@ -80,6 +80,8 @@ double ring_area(const Ring& ring);
 double signed_ring_area(const Ring& ring);
 
 Polygon normalize_polygon(const Polygon& polygon);
+// The same, moving the points in place instead of copying them.
+Polygon normalize_polygon(Polygon&& polygon);
 Polygon translate_polygon(const Polygon& polygon, double dx, double dy);
 Ring rotate_ring(const Ring& ring, double degrees);
 Polygon rotate_polygon(const Polygon& polygon, double degrees);

@@ -311,6 +311,25 @@ TEST_F(PartsLoading, NoFilesNoTasksAndZeroThreadsMeansOne) {
     EXPECT_EQ(reader_.most_active.load(), 1);
 }
 
+// A drawing the reader refuses (one polyline of 160 000 half-circle bulges,
+// 20.5 million points once flattened) fails the load like a missing file:
+// its message names it, and it is not cached as a file without parts.
+TEST_F(PartsLoading, RefusedDrawingIsAnErrorOfTheLoad) {
+    std::string huge = "0\nLWPOLYLINE\n70\n1\n";
+    for (int i = 0; i < 160000; ++i) huge.append("10\n").append(std::to_string(200 * i)).append("\n20\n0\n42\n1\n");
+    huge.append("0\nEOF\n");
+    RunSettings settings;
+    settings.files = {{make_file("plate.dxf", "0\nCIRCLE\n10\n0\n20\n0\n40\n50\n0\nEOF\n"), 1},
+                      {make_file("huge.dxf", huge), 1}};
+    try {
+        load_selected_parts_parallel(settings, cache_, read_dxf_file);
+        FAIL() << "the refused drawing loaded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "DXF too large (over 20000000 points): " + settings.files[1].path);
+    }
+    EXPECT_EQ(cache_.size(), 1u);
+}
+
 TEST(PartsLoadingRealReader, FixtureThroughTheProcessCache) {
     const std::string plate = std::string(PLV_TEST_DATA_DIR) + "/plate_circle_holes.dxf";
     RunSettings settings;

@@ -636,3 +636,51 @@ TEST(DxfFile, MissingFileFailsAndEmptyFileGivesNothing) {
     const auto g = plv::read_dxf_file(dir.write("one.dxf", entities(circle(0, 0, 10))), plv::DxfImportSettings{});
     EXPECT_EQ(g.contours.size(), 1u);
 }
+
+// A file is read in blocks; what it yields must not depend on where a block
+// ends: inside a number, between the two lines of a pair, inside a group
+// longer than several blocks, at a CR LF, or in a last line without its line
+// feed.
+TEST(DxfFile, ReadInBlocksLikeTheWholeText) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coordinate(-500.0, 500.0);
+    Groups g;
+    auto add = [&g](const Groups& entity) { g.insert(g.end(), entity.begin(), entity.end()); };
+    for (int i = 0; i < 20000; ++i) {
+        const double x = coordinate(rng);
+        const double y = coordinate(rng);
+        add(i % 3 == 0 ? circle(x, y, 1.0 + i % 7) : line(x, y, x + 3.0, y - 2.0));
+        if (i == 7000) {
+            // A polyline of some 2 MB: one group over three blocks.
+            std::vector<std::pair<double, double>> points;
+            for (int k = 0; k < 80000; ++k) points.push_back({std::cos(k * 1e-4) * 1e4, std::sin(k * 1e-4) * 1e4});
+            add(closed_lwpolyline(points));
+        }
+    }
+    std::string text = dxf_text(g);
+    ASSERT_GT(text.size(), std::size_t{3} << 20);
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    crlf += "  0\nCIRCLE\n 10\n1\n 20\n2\n 40\n3";  // no line feed at the end
+    auto same = [](const geom::Ring& a, const geom::Ring& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const geom::Point& p, const geom::Point& q) { return p.x == q.x && p.y == q.y; });
+    };
+    plv::test::TempDir dir;
+    for (const std::string* t : {&text, &crlf}) {
+        const plv::DxfFileGeometry whole = plv::read_dxf_text(*t, plv::DxfImportSettings{});
+        const plv::DxfFileGeometry blocks = plv::read_dxf_file(dir.write("big.dxf", *t), plv::DxfImportSettings{});
+        ASSERT_EQ(blocks.open_chains.size(), whole.open_chains.size());
+        ASSERT_EQ(blocks.contours.size(), whole.contours.size());
+        EXPECT_GT(whole.contours.size(), 6000u);
+        for (std::size_t i = 0; i < whole.open_chains.size(); ++i) {
+            ASSERT_TRUE(same(blocks.open_chains[i], whole.open_chains[i])) << "chain " << i;
+        }
+        for (std::size_t i = 0; i < whole.contours.size(); ++i) {
+            ASSERT_TRUE(same(blocks.contours[i].ring, whole.contours[i].ring)) << "contour " << i;
+        }
+    }
+}

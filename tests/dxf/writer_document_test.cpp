@@ -17,6 +17,8 @@
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#else
+#include <windows.h>
 #endif
 
 namespace {
@@ -364,6 +366,61 @@ TEST(DxfDocument, UnusualFileNames) {
     write(SmallLayout().result, long_name);
     EXPECT_TRUE(only_file_in(dir, long_name));
     folder.summarize_file(long_name);
+}
+
+bool is_link(const fs::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+    return fs::is_symlink(path);
+#endif
+}
+
+// A symbolic link at link leading to target (as written, relative or not);
+// false where links cannot be made. (Wine 8 reports success and makes none.)
+bool make_link(const fs::path& target, const fs::path& link) {
+#ifdef _WIN32
+    CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+#else
+    std::error_code ec;
+    fs::create_symlink(target, link, ec);
+#endif
+    return is_link(link);
+}
+
+TEST(DxfDocument, SavingThroughALinkReplacesTheFileItLeadsTo) {
+    const OutputFolder folder("links", false);
+    const fs::path drawings = folder.dir() / "drawings";
+    fs::create_directories(drawings);
+    const fs::path real = drawings / "real.dxf";
+    const fs::path relative = folder.dir() / "relative.dxf";  // -> drawings/real.dxf
+    const fs::path absolute = folder.dir() / "absolute.dxf";  // -> the full path of real.dxf
+    const fs::path chained = folder.dir() / "chained.dxf";    // -> relative.dxf
+    if (!make_link(fs::path("drawings") / "real.dxf", relative) || !make_link(real, absolute) ||
+        !make_link("relative.dxf", chained)) {
+        GTEST_SKIP() << "symbolic links cannot be made here";
+    }
+    const SmallLayout layout;
+    const fs::path plain = folder.dir() / "plain.dxf";
+    write(layout.result, plain);
+    const std::string expected = read_file(plain);
+    fs::remove(plain);
+    for (const fs::path& link : {relative, absolute, chained}) {
+        SCOPED_TRACE(utf8(link));
+        { std::ofstream(real, std::ios::binary | std::ios::trunc) << "previous drawing"; }
+        write(layout.result, link);
+        EXPECT_TRUE(is_link(link)) << "the link became a plain file";
+        EXPECT_TRUE(read_file(real) == expected) << "the file the link leads to kept its old drawing";
+    }
+    // Nothing but the drawing itself beside it, and only the links beside them.
+    EXPECT_TRUE(only_file_in(drawings, real));
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(folder.dir())) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 4);
 }
 
 TEST(DxfDocument, FailuresAreThrownAndNothingIsLeftBehind) {
