@@ -1,6 +1,7 @@
 // The main window's painting seen on the screen: a progress update repaints
 // the window without painting over its controls; after the panel scrolls or
-// the window resizes every control shows its own image at its new place;
+// the splitter moves or the window resizes every control shows its own
+// image at its new place;
 // the wheel over a closed combo box scrolls the panel and leaves the setting
 // alone; only the current tool's button looks active. Driven by real input
 // (SendInput) where a user's would matter.
@@ -264,6 +265,8 @@ std::vector<int> whole_controls(HWND window, bool panel_only = true) {
         if (c == nullptr || !IsWindowVisible(c) || id == app::IDC_PARTS_LIST) continue;
         RECT r{};
         GetWindowRect(c, &r);
+        // Only what the desktop shows can be read back.
+        if (r.bottom > GetSystemMetrics(SM_CYSCREEN)) continue;
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
         if (r.top >= app::kPanelHeaderBottom && r.bottom <= client.bottom && r.right <= client.right &&
             (!panel_only || r.right <= app::kPanelWidth))
@@ -308,6 +311,50 @@ TEST_F(ShownWindow, EveryControlShowsItsOwnImageAfterAResizeMovesThem) {
     const std::vector<int> ids = whole_controls(window_, false);
     ASSERT_GE(ids.size(), 30u);
     for (int id : ids) EXPECT_EQ(stale_pixels(window_, control(id)), 0) << "control " << id << " after the resize";
+}
+
+WNDPROC g_main_proc = nullptr;
+
+// The test desktop is lower than a window whose job list can be dragged;
+// lifts the maximum tracking size that the system would hold it to.
+LRESULT CALLBACK taller_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    const LRESULT result = CallWindowProcA(g_main_proc, window, message, wparam, lparam);
+    if (message == WM_GETMINMAXINFO) reinterpret_cast<MINMAXINFO*>(lparam)->ptMaxTrackSize.y = 5000;
+    return result;
+}
+
+TEST_F(ShownWindow, EveryControlShowsItsOwnImageWhileTheSplitterMovesThem) {
+    // 1000 px high (its lower part below the desktop), the job list can grow
+    // from 70 to 194 px.
+    g_main_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&taller_proc)));
+    RECT outer{0, 0, kClientWidth, 1000};
+    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOZORDER | SWP_NOMOVE);
+    settle();
+    RECT client{};
+    GetClientRect(window_, &client);
+    ASSERT_EQ(client.bottom, 1000);
+    ASSERT_EQ(app::gui_state().panel.parts_list_height, 70);
+
+    // Grabbed in the band under the list (y 212 to 219), dragged 40 px and
+    // then 20 more, and let go.
+    SendMessageA(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 215));
+    for (int y : {255, 275}) {
+        SendMessageA(window_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, y));
+        settle();
+        const std::vector<int> ids = whole_controls(window_);
+        ASSERT_GE(ids.size(), 15u);
+        for (int id : ids)
+            EXPECT_EQ(stale_pixels(window_, control(id)), 0) << "control " << id << " with the cursor at " << y;
+    }
+    SendMessageA(window_, WM_LBUTTONUP, 0, MAKELPARAM(300, 275));
+    settle();
+    EXPECT_EQ(app::gui_state().panel.parts_list_height, 130);
+    for (int id : whole_controls(window_))
+        EXPECT_EQ(stale_pixels(window_, control(id)), 0) << "control " << id << " after the release";
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_main_proc));
 }
 
 TEST_F(ShownWindow, TheWheelOverAClosedComboScrollsThePanelAndKeepsItsSetting) {
