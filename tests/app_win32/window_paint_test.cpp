@@ -1,10 +1,9 @@
 // The main window's painting seen on the screen: a progress update repaints
-// the window without painting over its controls; after the panel scrolls or
-// the splitter moves or the window resizes every control shows its own
-// image at its new place;
-// the wheel over a closed combo box scrolls the panel and leaves the setting
-// alone; only the current tool's button looks active. Driven by real input
-// (SendInput) where a user's would matter.
+// the window without painting over its controls; after the panel scrolls,
+// the splitter moves or the window resizes, every control shows its own
+// image at its new place; the wheel over a closed combo box scrolls the
+// panel and leaves the setting alone; only the current tool's button looks
+// active. Driven by real input (SendInput) where a user's would matter.
 
 #include <windows.h>
 
