@@ -107,6 +107,17 @@ int client_height(HWND window) {
     return rc.bottom - rc.top;
 }
 
+WNDPROC g_combo_proc = nullptr;
+
+// A closed drop-down list would take a wheel notch as a change of its
+// setting; the notch goes to the main window, which scrolls the panel. An
+// open list keeps the wheel.
+LRESULT CALLBACK combo_wheel_proc(HWND combo, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_MOUSEWHEEL && SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE)
+        return SendMessageA(GetParent(combo), WM_MOUSEWHEEL, wparam, lparam);
+    return CallWindowProcA(g_combo_proc, combo, message, wparam, lparam);
+}
+
 }  // namespace
 
 HWND create_combo_box(HWND parent, int id, const std::vector<std::string>& items) {
@@ -114,6 +125,9 @@ HWND create_combo_box(HWND parent, int id, const std::vector<std::string>& items
         0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 0, 0, 10, 140, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     if (combo == nullptr) return nullptr;
+    const auto previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(combo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&combo_wheel_proc)));
+    if (g_combo_proc == nullptr) g_combo_proc = previous;
     SendMessageA(combo, WM_SETFONT, reinterpret_cast<WPARAM>(app_windows().ui_font), TRUE);
     for (const std::string& item : items)
         SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
@@ -210,10 +224,16 @@ bool update_splitter_cursor(HWND main_window) {
     return over;
 }
 
+void invalidate_with_controls(HWND main_window) {
+    // The erase is for the controls, some of which paint their background
+    // there; the main window itself erases nothing.
+    RedrawWindow(main_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 bool scroll_settings_panel(HWND main_window, int delta) {
     if (!gui_state().panel.scroll_by(delta, client_height(main_window))) return false;
     layout_controls(main_window);
-    InvalidateRect(main_window, nullptr, FALSE);
+    invalidate_with_controls(main_window);
     return true;
 }
 
@@ -227,8 +247,12 @@ bool splitter_button_down(HWND main_window, int x, int y) {
 bool splitter_mouse_move(HWND main_window, int y) {
     PanelState& panel = gui_state().panel;
     if (!panel.splitter_dragging) return false;
-    if (panel.drag_splitter_to(y, client_height(main_window))) layout_controls(main_window);
-    InvalidateRect(main_window, nullptr, FALSE);
+    if (panel.drag_splitter_to(y, client_height(main_window))) {
+        layout_controls(main_window);
+        invalidate_with_controls(main_window);
+    } else {
+        InvalidateRect(main_window, nullptr, FALSE);
+    }
     SetCursor(LoadCursor(nullptr, IDC_SIZENS));
     return true;
 }
@@ -238,7 +262,7 @@ bool splitter_button_up(HWND main_window) {
     if (!gui_state().panel.release_splitter(client_height(main_window))) return false;
     ReleaseCapture();
     layout_controls(main_window);
-    InvalidateRect(main_window, nullptr, FALSE);
+    invalidate_with_controls(main_window);
     return true;
 }
 

@@ -27,6 +27,11 @@ int CALLBACK font_found_proc(const LOGFONTA* font, const TEXTMETRICA* metrics, D
 // rectangles. Does not repaint; callers invalidate.
 void layout_controls(HWND main_window);
 
+// Invalidates the whole client area and every control in it. The main
+// window clips its children, so invalidating it alone leaves a control that
+// a layout moved showing whatever stood at its new place before.
+void invalidate_with_controls(HWND main_window);
+
 // Appends UTF-8 text at the end of the log (callers end lines with "\r\n"). Safe
 // from worker threads: the messages are handled by the user-interface
 // thread.

@@ -44,7 +44,15 @@ void Win32EditorHost::invalidate_canvas() {
     InvalidateRect(window_, &r, FALSE);
 }
 
-void Win32EditorHost::invalidate_window() { InvalidateRect(window_, nullptr, FALSE); }
+void Win32EditorHost::invalidate_window() {
+    InvalidateRect(window_, nullptr, FALSE);
+    // The main window clips its children: the buttons that show the current
+    // tool and the grid repaint only when told to.
+    for (int id = kFirstControlId; id <= kLastControlId; ++id) {
+        if (editor_tool_of_button(id) < 0 && id != IDC_GRID) continue;
+        if (HWND button = control_handle(id)) InvalidateRect(button, nullptr, FALSE);
+    }
+}
 
 bool Win32EditorHost::ctrl_or_alt_down() { return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0; }
 

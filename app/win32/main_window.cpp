@@ -357,7 +357,7 @@ LRESULT route(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_SIZE:
             clamp_parts_list_height_to(HIWORD(lparam));
             layout_controls(window);
-            InvalidateRect(window, nullptr, FALSE);
+            invalidate_with_controls(window);
             return 0;
         case WM_PAINT: paint_double_buffered(window, paint_client); return 0;
         case WM_ERASEBKGND: return 1;
