@@ -124,8 +124,8 @@ public:
     PositionSet();
     // Forgets every position; the grid, points[0 ..), goes in next.
     void start_grid(const std::vector<Point>* points);
-    // Forgets the extras but keeps the grid of grid_size positions.
-    void start_extras(std::size_t grid_size);
+    // Forgets the extras but keeps the grid.
+    void start_extras();
     // Whether no position lies within 1e-6 on both axes; if so the point,
     // which the caller then stores at `index`, joins the set.
     bool add_if_new(double x, double y, std::uint32_t index);
@@ -135,24 +135,21 @@ public:
 private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
-    // Small slots keep the table in the nearest caches. A slot is in use
-    // when it carries the grid's stamp or the current extras' stamp; the
-    // grid went in first, so dropping extras never cuts a grid chain.
-    struct Slot {
-        std::uint16_t stamp;
-        std::uint16_t index;
-    };
+    // A slot holds the position's index + 1, 0 when empty: two bytes keep
+    // the whole table in the nearest cache. Filled slots are listed so that
+    // forgetting costs one write per position; the grid went in first, so
+    // dropping extras never cuts a grid chain.
     std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
-    bool used(const Slot& s) const { return s.stamp == grid_stamp_ || s.stamp == stamp_; }
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
-    std::uint16_t next_stamp();
+    void take(std::size_t slot, std::uint32_t index);
+    void clear(std::vector<std::uint32_t>& filled);
 
-    std::vector<Slot> slots_;
+    std::vector<std::uint16_t> slots_;
     std::size_t mask_ = 0;
-    std::uint16_t counter_ = 0;
-    std::uint16_t grid_stamp_ = 0;
-    std::uint16_t stamp_ = 0;  // stamp of new entries
+    std::vector<std::uint32_t> grid_filled_;
+    std::vector<std::uint32_t> extras_filled_;
+    bool in_grid_ = true;
     const std::vector<Point>* points_ = nullptr;
 };
 

@@ -181,35 +181,30 @@ const SheetCoverage& SheetState::coverage(double width, double height,
 }
 
 PositionSet::PositionSet() {
-    slots_.assign(std::size_t{1} << 14, Slot{0, 0});
+    slots_.assign(std::size_t{1} << 14, 0);
     mask_ = slots_.size() - 1;
 }
 
-std::uint16_t PositionSet::next_stamp() {
-    if (counter_ == 0xFFFF) {
-        for (Slot& s : slots_) s.stamp = 0;
-        counter_ = 0;
-        grid_stamp_ = 0;
-    }
-    return ++counter_;
+void PositionSet::clear(std::vector<std::uint32_t>& filled) {
+    for (const std::uint32_t s : filled) slots_[s] = 0;
+    filled.clear();
 }
 
 void PositionSet::start_grid(const std::vector<Point>* points) {
+    clear(extras_filled_);
+    clear(grid_filled_);
     points_ = points;
-    grid_stamp_ = 0;
-    grid_stamp_ = next_stamp();
-    stamp_ = grid_stamp_;
+    in_grid_ = true;
 }
 
-void PositionSet::start_extras(std::size_t grid_size) {
-    const std::uint16_t grid = grid_stamp_;
-    stamp_ = next_stamp();
-    if (grid_stamp_ != grid) {
-        // The stamps ran out and the table was wiped: the grid again.
-        grid_stamp_ = stamp_;
-        for (std::size_t i = 0; i < grid_size; ++i) insert(static_cast<std::uint32_t>(i));
-        stamp_ = next_stamp();
-    }
+void PositionSet::start_extras() {
+    clear(extras_filled_);
+    in_grid_ = false;
+}
+
+void PositionSet::take(std::size_t slot, std::uint32_t index) {
+    slots_[slot] = static_cast<std::uint16_t>(index + 1);
+    (in_grid_ ? grid_filled_ : extras_filled_).push_back(static_cast<std::uint32_t>(slot));
 }
 
 std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
@@ -222,9 +217,9 @@ std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
 bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     const Point* points = points_->data();
     for (std::size_t s = start;; s = (s + 1) & mask_) {
-        const Slot slot = slots_[s];
-        if (!used(slot)) return false;
-        const Point& p = points[slot.index];
+        const std::uint16_t slot = slots_[s];
+        if (slot == 0) return false;
+        const Point& p = points[slot - 1];
         if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
     }
 }
@@ -251,12 +246,12 @@ bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
         const Point* points = points_->data();
         std::size_t s = slot_of(x0, y0);
         for (;; s = (s + 1) & mask_) {
-            const Slot slot = slots_[s];
-            if (!used(slot)) break;
-            const Point& p = points[slot.index];
+            const std::uint16_t slot = slots_[s];
+            if (slot == 0) break;
+            const Point& p = points[slot - 1];
             if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return false;
         }
-        slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+        take(s, index);
         return true;
     }
     for (std::int64_t cx = x0; cx <= x1; ++cx) {
@@ -270,8 +265,8 @@ bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
 
 void PositionSet::put(double x, double y, std::uint32_t index) {
     std::size_t s = slot_of(cell_of(x), cell_of(y));
-    while (used(slots_[s])) s = (s + 1) & mask_;
-    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+    while (slots_[s] != 0) s = (s + 1) & mask_;
+    take(s, index);
 }
 
 void PositionSet::insert(std::uint32_t index) {
@@ -332,7 +327,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     std::vector<Point>& out = ws.positions;
     out.resize(ws.grid_size);
     if (!extra || sheet.empty()) return false;
-    ws.set.start_extras(ws.grid_size);
+    ws.set.start_extras();
 
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;

@@ -57,17 +57,32 @@ public:
     // margin a marked cell keeps.
     double inverse() const { return inverse_; }
     bool any_covered_scaled(const std::vector<Point>& scaled, double tx, double ty) const {
-        const std::uint64_t* bits = bits_.data();
-        for (const Point& p : scaled) {
-            const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(p.x + tx));
-            const auto cy = static_cast<std::size_t>(static_cast<std::int64_t>(p.y + ty));
-            if ((bits[cy * words_ + (cx >> 6)] >> (cx & 63)) & 1u) return true;
+        const Point* p = scaled.data();
+        const std::size_t n = scaled.size();
+        std::size_t k = 0;
+        // Most positions tried lie deep in placed shapes: the first few
+        // probes are read together and decide with one branch.
+        if (n >= 4) {
+            const std::uint64_t hit = scaled_bit(p[0], tx, ty) | scaled_bit(p[1], tx, ty) |
+                                      scaled_bit(p[2], tx, ty) | scaled_bit(p[3], tx, ty);
+            if (hit != 0) return true;
+            k = 4;
+        }
+        for (; k < n; ++k) {
+            if (scaled_bit(p[k], tx, ty) != 0) return true;
         }
         return false;
     }
     bool empty() const { return bits_.empty(); }
 
 private:
+    // The mark of the cell under the scaled point p moved by (tx, ty): 0 or 1.
+    std::uint64_t scaled_bit(const Point& p, double tx, double ty) const {
+        const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(p.x + tx));
+        const auto cy = static_cast<std::size_t>(static_cast<std::int64_t>(p.y + ty));
+        return (bits_[cy * words_ + (cx >> 6)] >> (cx & 63)) & 1u;
+    }
+
     double width_ = -1.0;
     double height_ = -1.0;
     double cell_ = 0.0;
