@@ -39,16 +39,14 @@ void merge_and_thin(std::vector<double>& v) {
     v.swap(thinned);
 }
 
-// Cell of a coordinate, 2^-8 wide: any monotone map will do for the window
-// below (cells far wider than the tolerance rarely need a second probe);
-// clamped, so finite for every value that is not NaN. The cells are offset
-// so that round coordinates (whole, half or tenth millimetres) lie well
-// inside a cell rather than on its edge, where the window needs four.
+// Cell of a coordinate: any monotone map will do for the window below
+// (cells far wider than the tolerance rarely need a second probe); clamped,
+// so finite for every value that is not NaN.
 double cell_coordinate(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return (v + 0.00137) * 256.0;
+    return (v + PositionSet::kCellOffset) * PositionSet::kCellScale;
 }
 
 std::int64_t cell_of(double v) { return static_cast<std::int64_t>(cell_coordinate(v)); }
@@ -202,18 +200,6 @@ void PositionSet::start_extras() {
     in_grid_ = false;
 }
 
-void PositionSet::take(std::size_t slot, std::uint32_t index) {
-    slots_[slot] = static_cast<std::uint16_t>(index + 1);
-    (in_grid_ ? grid_filled_ : extras_filled_).push_back(static_cast<std::uint32_t>(slot));
-}
-
-std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
-    // The high bits of the products depend on every bit of the cells.
-    const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
-                            static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
-    return static_cast<std::size_t>(h >> 50) & mask_;
-}
-
 bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     const Point* points = points_->data();
     for (std::size_t s = start;; s = (s + 1) & mask_) {
@@ -224,36 +210,11 @@ bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     }
 }
 
-bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
-    // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's cell
-    // coordinate (below the clamp), so away from a cell's edges one cell
-    // holds every near point: the usual case.
-    const double tx = cell_coordinate(x);
-    const double ty = cell_coordinate(y);
-    std::int64_t x0 = static_cast<std::int64_t>(tx), x1 = x0;
-    std::int64_t y0 = static_cast<std::int64_t>(ty), y1 = y0;
-    const double fx = tx - static_cast<double>(x0);
-    const double fy = ty - static_cast<double>(y0);
-    constexpr double kEdge = 1e-3;
-    const bool inner = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37 && fx > kEdge &&
-                       fx < 1.0 - kEdge && fy > kEdge && fy < 1.0 - kEdge;
-    if (!inner) {
-        cell_window(x, x0, x1);
-        cell_window(y, y0, y1);
-    }
-    if (x0 == x1 && y0 == y1) {
-        // One cell, which is also the point's own.
-        const Point* points = points_->data();
-        std::size_t s = slot_of(x0, y0);
-        for (;; s = (s + 1) & mask_) {
-            const std::uint16_t slot = slots_[s];
-            if (slot == 0) break;
-            const Point& p = points[slot - 1];
-            if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return false;
-        }
-        take(s, index);
-        return true;
-    }
+bool PositionSet::add_if_new_anywhere(double x, double y, std::uint32_t index) {
+    // The cells that can hold a point within 1e-6, each chain checked.
+    std::int64_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    cell_window(x, x0, x1);
+    cell_window(y, y0, y1);
     for (std::int64_t cx = x0; cx <= x1; ++cx) {
         for (std::int64_t cy = y0; cy <= y1; ++cy) {
             if (chain_has_near(slot_of(cx, cy), x, y)) return false;
