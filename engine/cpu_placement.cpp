@@ -184,13 +184,22 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
                 inner_extra.push_back(e);
             }
         };
-        for (std::size_t i = 0; i < ws.positions.size(); ++i) {
-            const Point p = ws.positions[i];
-            const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
-            if (!box_inside_sheet(b, at.sheet)) continue;
-            if (probe && at.cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
+        const ScaledProbes probes = probe ? ScaledProbes(*at.cover, ws.probes) : ScaledProbes();
+        const BoundingBox rb = r.box;
+        const double right = at.sheet.width + kEngineTolerance;
+        const double top = at.sheet.height + kEngineTolerance;
+        const Point* const pts = ws.positions.data();
+        const std::size_t count = ws.positions.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            const Point p = pts[i];
+            // box_inside_sheet of the moved box, with the sheet's limits
+            // taken once.
+            if (!(rb.min_x + p.x >= -kEngineTolerance && rb.min_y + p.y >= -kEngineTolerance &&
+                  rb.max_x + p.x <= right && rb.max_y + p.y <= top)) {
                 continue;
             }
+            if (probes.any_covered(p.x * inverse, p.y * inverse)) continue;
+            const BoundingBox b = geom::translate_box(rb, p.x, p.y);
             RankedPosition e;
             e.px = p.x;
             e.py = p.y;

@@ -114,7 +114,7 @@ void SheetCoverage::add(const ShapeGeometry& shape) {
         if (last > cols_limit_ - 1.0) last = cols_limit_ - 1.0;
         if (!(first <= last)) return;
         const Point centre{((first + last + 1.0) * 0.5) * c, (static_cast<double>(r) + 0.5) * c};
-        if (!geom::point_in_ring(centre, outer.pts)) return;
+        if (!point_in_ring_geometry(centre, outer)) return;
         const double ry0 = static_cast<double>(r) * c - m;
         const double ry1 = static_cast<double>(r + 1) * c + m;
         // Holes whose test says "inside" here remove the cells that meet
@@ -125,7 +125,7 @@ void SheetCoverage::add(const ShapeGeometry& shape) {
             if (hole.stored == 0) continue;
             const BoundingBox& hb = hole.box;
             if (ry1 < hb.min_y - kEps || ry0 > hb.max_y + kEps) continue;
-            if (!geom::point_in_ring(centre, hole.pts)) continue;
+            if (!point_in_ring_geometry(centre, hole)) continue;
             row_.push_back(Blocked{hb.min_x - kEps - m, hb.max_x + kEps + m});
         }
         std::uint64_t* bits = bits_.data() + r * words_;

@@ -57,31 +57,27 @@ public:
     // margin a marked cell keeps.
     double inverse() const { return inverse_; }
     bool any_covered_scaled(const std::vector<Point>& scaled, double tx, double ty) const {
-        const Point* p = scaled.data();
-        const std::size_t n = scaled.size();
-        std::size_t k = 0;
-        // Most positions tried lie deep in placed shapes: the first few
-        // probes are read together and decide with one branch.
-        if (n >= 4) {
-            const std::uint64_t hit = scaled_bit(p[0], tx, ty) | scaled_bit(p[1], tx, ty) |
-                                      scaled_bit(p[2], tx, ty) | scaled_bit(p[3], tx, ty);
-            if (hit != 0) return true;
-            k = 4;
-        }
-        for (; k < n; ++k) {
-            if (scaled_bit(p[k], tx, ty) != 0) return true;
+        for (const Point& p : scaled) {
+            if (scaled_bit(p, tx, ty) != 0) return true;
         }
         return false;
     }
     bool empty() const { return bits_.empty(); }
 
-private:
     // The mark of the cell under the scaled point p moved by (tx, ty): 0 or 1.
     std::uint64_t scaled_bit(const Point& p, double tx, double ty) const {
-        const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(p.x + tx));
-        const auto cy = static_cast<std::size_t>(static_cast<std::int64_t>(p.y + ty));
-        return (bits_[cy * words_ + (cx >> 6)] >> (cx & 63)) & 1u;
+        return mark_at(bits_.data(), words_, p.x + tx, p.y + ty);
     }
+    static std::uint64_t mark_at(const std::uint64_t* bits, std::size_t words, double sx,
+                                 double sy) {
+        const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(sx));
+        const auto cy = static_cast<std::size_t>(static_cast<std::int64_t>(sy));
+        return (bits[cy * words + (cx >> 6)] >> (cx & 63)) & 1u;
+    }
+    const std::uint64_t* bits() const { return bits_.data(); }
+    std::size_t words() const { return words_; }
+
+private:
 
     double width_ = -1.0;
     double height_ = -1.0;
@@ -101,6 +97,45 @@ private:
     std::vector<std::uint32_t> row_start_;
     std::vector<Blocked> row_blocked_;
     std::vector<Blocked> row_;
+};
+
+// any_covered_scaled of one shape's scaled probes, for a loop over many
+// positions: most positions tried lie deep in placed shapes, so the first
+// four probes are held apart and read together, deciding with one branch.
+class ScaledProbes {
+public:
+    ScaledProbes() = default;  // no probes: nothing is covered
+    ScaledProbes(const SheetCoverage& cover, const std::vector<Point>& scaled)
+        : bits_(cover.bits()), words_(cover.words()), rest_(scaled.data()),
+          end_(scaled.data() + scaled.size()) {
+        if (scaled.size() >= 4) {
+            four_ = true;
+            x0_ = scaled[0].x, y0_ = scaled[0].y, x1_ = scaled[1].x, y1_ = scaled[1].y;
+            x2_ = scaled[2].x, y2_ = scaled[2].y, x3_ = scaled[3].x, y3_ = scaled[3].y;
+            rest_ += 4;
+        }
+    }
+    bool any_covered(double tx, double ty) const {
+        if (four_) {
+            const std::uint64_t hit = SheetCoverage::mark_at(bits_, words_, x0_ + tx, y0_ + ty) |
+                                      SheetCoverage::mark_at(bits_, words_, x1_ + tx, y1_ + ty) |
+                                      SheetCoverage::mark_at(bits_, words_, x2_ + tx, y2_ + ty) |
+                                      SheetCoverage::mark_at(bits_, words_, x3_ + tx, y3_ + ty);
+            if (hit != 0) return true;
+        }
+        for (const Point* p = rest_; p != end_; ++p) {
+            if (SheetCoverage::mark_at(bits_, words_, p->x + tx, p->y + ty) != 0) return true;
+        }
+        return false;
+    }
+
+private:
+    const std::uint64_t* bits_ = nullptr;
+    std::size_t words_ = 0;
+    const Point* rest_ = nullptr;
+    const Point* end_ = nullptr;
+    bool four_ = false;
+    double x0_ = 0, y0_ = 0, x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0, x3_ = 0, y3_ = 0;
 };
 
 // Outline points of a shape that the library's containment step samples for
