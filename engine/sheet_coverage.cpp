@@ -129,6 +129,23 @@ void SheetCoverage::add(const ShapeGeometry& shape) {
             row_.push_back(Blocked{hb.min_x - kEps - m, hb.max_x + kEps + m});
         }
         std::uint64_t* bits = bits_.data() + r * words_;
+        if (row_.empty()) {
+            // No hole counts here: every cell of the span, a word at a time.
+            const auto k0 = static_cast<std::size_t>(first);
+            const auto k1 = static_cast<std::size_t>(last) + 1;  // one past
+            const auto ones_from = [](std::size_t b) { return ~std::uint64_t{0} << b; };
+            const std::size_t w0 = k0 >> 6;
+            const std::size_t w1 = (k1 - 1) >> 6;
+            if (w0 == w1) {
+                const std::uint64_t upper = (k1 & 63) == 0 ? 0 : ones_from(k1 & 63);
+                bits[w0] |= ones_from(k0 & 63) & ~upper;
+                return;
+            }
+            bits[w0] |= ones_from(k0 & 63);
+            for (std::size_t w = w0 + 1; w < w1; ++w) bits[w] = ~std::uint64_t{0};
+            bits[w1] |= (k1 & 63) == 0 ? ~std::uint64_t{0} : ~ones_from(k1 & 63);
+            return;
+        }
         for (auto k = static_cast<std::size_t>(first); k <= static_cast<std::size_t>(last); ++k) {
             const double k0 = static_cast<double>(k) * c;
             const double k1 = static_cast<double>(k + 1) * c;
