@@ -31,8 +31,11 @@ public:
     bool matches(double width, double height) const {
         return width == width_ && height == height_;
     }
+    // How add marks a row's span: the banded point test and whole words,
+    // or the plain reading, the library's point test and cell by cell.
+    enum class Fill { fast, plain };
     // Marks the cells inside the placed shape.
-    void add(const ShapeGeometry& shape);
+    void add(const ShapeGeometry& shape, Fill fill = Fill::fast);
 
     double cell_size() const { return cell_; }
     bool covers(double x, double y) const { return any_covered({Point{x, y}}, 0.0, 0.0); }
