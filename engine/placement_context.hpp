@@ -231,6 +231,12 @@ struct Workspace {
     PositionSet set;
     std::vector<Point> positions;
     std::size_t grid_size = 0;  // leading grid positions, in y then x order
+    // The grid's columns (the x values taken) and where each row starts;
+    // a row holds the first columns, all of them but for the last row.
+    std::vector<double> grid_xs;
+    std::vector<std::size_t> grid_row_starts;
+    std::vector<ScaledProbes::Column> grid_columns;  // one angle's, per column
+    std::vector<char> column_inside;                 // likewise
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;

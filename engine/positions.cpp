@@ -273,14 +273,19 @@ void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys
     std::vector<Point>& out = ws.positions;
     out.clear();
     ws.set.start_grid(&out);
+    ws.grid_xs.clear();
+    ws.grid_row_starts.clear();
+    for (const double x : xs) {
+        if (x >= -kTol) ws.grid_xs.push_back(x);
+    }
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
     for (const double y : ys) {
         if (out.size() >= kGridLimit) break;
         if (!(y >= -kTol)) continue;
-        for (const double x : xs) {
+        if (!ws.grid_xs.empty()) ws.grid_row_starts.push_back(out.size());
+        for (const double x : ws.grid_xs) {
             if (out.size() >= kGridLimit) break;
-            if (!(x >= -kTol)) continue;
             out.push_back(Point{x, y});
             ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
         }

@@ -126,10 +126,51 @@ public:
                                       SheetCoverage::mark_at(bits_, words_, x3_ + tx, y3_ + ty);
             if (hit != 0) return true;
         }
+        return rest_covered(tx, ty);
+    }
+    bool rest_covered(double tx, double ty) const {
         for (const Point* p = rest_; p != end_; ++p) {
             if (SheetCoverage::mark_at(bits_, words_, p->x + tx, p->y + ty) != 0) return true;
         }
         return false;
+    }
+
+    // The held four on a lattice of positions (the grid): mark_at split
+    // into what depends on the column and on the row alone, computed once
+    // per column and row.
+    bool holds_four() const { return four_; }
+    struct Column {
+        std::uint32_t word[4];  // cell column / 64 of each held probe
+        std::uint32_t bit[4];   // cell column % 64
+    };
+    struct Row {
+        std::size_t offset[4];  // cell row x words of each held probe
+    };
+    Column column(double tx) const {
+        const double xs[4] = {x0_ + tx, x1_ + tx, x2_ + tx, x3_ + tx};
+        Column c{};
+        for (int k = 0; k < 4; ++k) {
+            const auto cx = static_cast<std::size_t>(static_cast<std::int64_t>(xs[k]));
+            c.word[k] = static_cast<std::uint32_t>(cx >> 6);
+            c.bit[k] = static_cast<std::uint32_t>(cx & 63);
+        }
+        return c;
+    }
+    Row row(double ty) const {
+        const double ys[4] = {y0_ + ty, y1_ + ty, y2_ + ty, y3_ + ty};
+        Row r{};
+        for (int k = 0; k < 4; ++k) {
+            r.offset[k] = static_cast<std::size_t>(static_cast<std::int64_t>(ys[k])) * words_;
+        }
+        return r;
+    }
+    // The four held probes of any_covered at the position of row r, column c.
+    bool held_covered(const Row& r, const Column& c) const {
+        const std::uint64_t hit = (bits_[r.offset[0] + c.word[0]] >> c.bit[0]) |
+                                  (bits_[r.offset[1] + c.word[1]] >> c.bit[1]) |
+                                  (bits_[r.offset[2] + c.word[2]] >> c.bit[2]) |
+                                  (bits_[r.offset[3] + c.word[3]] >> c.bit[3]);
+        return (hit & 1u) != 0;
     }
 
 private:

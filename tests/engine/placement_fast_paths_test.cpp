@@ -1,7 +1,8 @@
 // The placer's shortcuts against their plain readings, decision by decision:
 // the position set's one-cell lookup against a linear scan, the coverage
-// probes held apart for the position loop against the probe list walked in
-// order, the coverage marks filled a word at a time with the banded point
+// probes held apart for the position loop (and split by lattice column and
+// row for the grid) against the probe list walked in order, the coverage
+// marks filled a word at a time with the banded point
 // test against the library's point test cell by cell, and whole layouts of
 // full sheets against the reference placer.
 
@@ -147,6 +148,12 @@ TEST(PlacerFastPaths, HeldProbesAnswerAsTheProbeList) {
                 const double ty = py * cover.inverse();
                 const bool plain = cover.any_covered_scaled(scaled, tx, ty);
                 if (held.any_covered(tx, ty) != plain) ++mismatches;
+                // The same four split into a lattice column and row.
+                if (held.holds_four()) {
+                    const bool split = held.held_covered(held.row(ty), held.column(tx)) ||
+                                       held.rest_covered(tx, ty);
+                    if (split != plain) ++mismatches;
+                }
                 if (plain) ++covered;
                 ++tried;
             }
