@@ -183,14 +183,18 @@ private:
     void put(double x, double y, std::uint32_t index);
     void take(std::size_t slot, std::uint32_t index) {
         slots_[slot] = static_cast<std::uint16_t>(index + 1);
-        (in_grid_ ? grid_filled_ : extras_filled_).push_back(static_cast<std::uint32_t>(slot));
+        filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
     }
-    void clear(std::vector<std::uint32_t>& filled);
+    // Empties the slots filled after the first `keep`.
+    void clear_from(std::size_t keep);
 
     std::vector<std::uint16_t> slots_;
     std::size_t mask_ = 0;
-    std::vector<std::uint32_t> grid_filled_;
-    std::vector<std::uint32_t> extras_filled_;
+    // The filled slots in filling order, the grid's first; each slot is
+    // filled once at most, so the table's size bounds them.
+    std::vector<std::uint16_t> filled_;
+    std::size_t filled_count_ = 0;
+    std::size_t grid_count_ = 0;  // of them the grid's
     bool in_grid_ = true;
     const std::vector<Point>* points_ = nullptr;
 };

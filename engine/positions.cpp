@@ -180,23 +180,25 @@ const SheetCoverage& SheetState::coverage(double width, double height,
 
 PositionSet::PositionSet() {
     slots_.assign(std::size_t{1} << 14, 0);
+    filled_.assign(slots_.size(), 0);
     mask_ = slots_.size() - 1;
 }
 
-void PositionSet::clear(std::vector<std::uint32_t>& filled) {
-    for (const std::uint32_t s : filled) slots_[s] = 0;
-    filled.clear();
+void PositionSet::clear_from(std::size_t keep) {
+    for (std::size_t i = keep; i < filled_count_; ++i) slots_[filled_[i]] = 0;
+    filled_count_ = keep;
 }
 
 void PositionSet::start_grid(const std::vector<Point>* points) {
-    clear(extras_filled_);
-    clear(grid_filled_);
+    clear_from(0);
+    grid_count_ = 0;
     points_ = points;
     in_grid_ = true;
 }
 
 void PositionSet::start_extras() {
-    clear(extras_filled_);
+    if (in_grid_) grid_count_ = filled_count_;
+    clear_from(grid_count_);
     in_grid_ = false;
 }
 
