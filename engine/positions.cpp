@@ -230,9 +230,10 @@ void PositionSet::put(double x, double y, std::uint32_t index) {
     // The point's own cell, as add_if_new finds it.
     const double tx = (x + kCellOffset) * kCellScale;
     const double ty = (y + kCellOffset) * kCellScale;
-    const bool near = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37;
-    std::size_t s = near ? slot_of(static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty))
-                         : slot_of(cell_of(x), cell_of(y));
+    const bool in_range = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37;
+    std::size_t s = in_range
+                        ? slot_of(static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty))
+                        : slot_of(cell_of(x), cell_of(y));
     while (slots_[s] != 0) s = (s + 1) & mask_;
     take(s, index);
 }
