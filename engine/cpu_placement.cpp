@@ -184,13 +184,16 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
                 inner_extra.push_back(e);
             }
         };
-        for (std::size_t i = 0; i < ws.positions.size(); ++i) {
-            const Point p = ws.positions[i];
-            const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
-            if (!box_inside_sheet(b, at.sheet)) continue;
-            if (probe && at.cover->any_covered_scaled(ws.probes, p.x * inverse, p.y * inverse)) {
-                continue;
-            }
+        const ScaledProbes probes = probe ? ScaledProbes(*at.cover, ws.probes) : ScaledProbes();
+        const BoundingBox rb = r.box;
+        const double right = at.sheet.width + kEngineTolerance;
+        const double top = at.sheet.height + kEngineTolerance;
+        const Point* const pts = ws.positions.data();
+        const std::size_t count = ws.positions.size();
+        // A position inside the sheet with no probe in a marked cell.
+        const auto keep = [&](std::size_t i) {
+            const Point p = pts[i];
+            const BoundingBox b = geom::translate_box(rb, p.x, p.y);
             RankedPosition e;
             e.px = p.x;
             e.py = p.y;
@@ -202,7 +205,7 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
             if (at.has_box && b.min_x >= s.min_x && b.min_y >= s.min_y && b.max_x <= s.max_x &&
                 b.max_y <= s.max_y) {
                 add_inner(e, i);
-                continue;
+                return;
             }
             e.keys = at.keys_at(b);
             if (has_nan(e.keys)) any_nan = true;
@@ -211,6 +214,45 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
             } else {
                 ws.ranked.push_back(e);
             }
+        };
+        std::size_t first = 0;  // positions before it are done
+        if (probes.holds_four()) {
+            // The grid, row by row: the inside test and the held probes
+            // split into their column and row parts, each computed once.
+            const std::vector<double>& xs = ws.grid_xs;
+            ws.grid_columns.clear();
+            ws.column_inside.clear();
+            for (const double x : xs) {
+                ws.grid_columns.push_back(probes.column(x * inverse));
+                ws.column_inside.push_back(rb.min_x + x >= -kEngineTolerance && rb.max_x + x <= right);
+            }
+            const std::vector<std::size_t>& starts = ws.grid_row_starts;
+            for (std::size_t row = 0; row < starts.size(); ++row) {
+                const std::size_t start = starts[row];
+                const std::size_t end = row + 1 < starts.size() ? starts[row + 1] : ws.grid_size;
+                const double y = pts[start].y;
+                if (!(rb.min_y + y >= -kEngineTolerance && rb.max_y + y <= top)) continue;
+                const double ty = y * inverse;
+                const ScaledProbes::Row cells = probes.row(ty);
+                for (std::size_t c = 0; c < end - start; ++c) {
+                    if (!ws.column_inside[c]) continue;
+                    if (probes.held_covered(cells, ws.grid_columns[c])) continue;
+                    if (probes.rest_covered(xs[c] * inverse, ty)) continue;
+                    keep(start + c);
+                }
+            }
+            first = ws.grid_size;
+        }
+        for (std::size_t i = first; i < count; ++i) {
+            const Point p = pts[i];
+            // box_inside_sheet of the moved box, with the sheet's limits
+            // taken once.
+            if (!(rb.min_x + p.x >= -kEngineTolerance && rb.min_y + p.y >= -kEngineTolerance &&
+                  rb.max_x + p.x <= right && rb.max_y + p.y <= top)) {
+                continue;
+            }
+            if (probes.any_covered(p.x * inverse, p.y * inverse)) continue;
+            keep(i);
         }
         ws.inner_runs.emplace_back(run_start, inner_grid.size());
     }

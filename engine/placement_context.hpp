@@ -9,6 +9,7 @@
 #include "engine/placement_geometry.hpp"
 #include "engine/sheet_coverage.hpp"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -121,38 +122,80 @@ private:
 // and are dropped together when the next angle starts.
 class PositionSet {
 public:
+    // Cells are 2^-8 mm wide and offset so that round coordinates (whole,
+    // half or tenth millimetres) lie well inside a cell rather than on its
+    // edge, where a lookup needs four.
+    static constexpr double kCellOffset = 0.00137;
+    static constexpr double kCellScale = 256.0;
+
     PositionSet();
     // Forgets every position; the grid, points[0 ..), goes in next.
     void start_grid(const std::vector<Point>* points);
-    // Forgets the extras but keeps the grid of grid_size positions.
-    void start_extras(std::size_t grid_size);
+    // Forgets the extras but keeps the grid.
+    void start_extras();
     // Whether no position lies within 1e-6 on both axes; if so the point,
     // which the caller then stores at `index`, joins the set.
-    bool add_if_new(double x, double y, std::uint32_t index);
+    bool add_if_new(double x, double y, std::uint32_t index) {
+        // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
+        // cell coordinate, so away from a cell's edges (and from the clamp
+        // and the sign change of the far cells) one cell holds every near
+        // point: the usual case, checked here.
+        const double tx = (x + kCellOffset) * kCellScale;
+        const double ty = (y + kCellOffset) * kCellScale;
+        if (tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37) {
+            const auto cx = static_cast<std::int64_t>(tx);
+            const auto cy = static_cast<std::int64_t>(ty);
+            constexpr double kInner = 0.5 - 1e-3;
+            if (std::fabs(tx - static_cast<double>(cx) - 0.5) < kInner &&
+                std::fabs(ty - static_cast<double>(cy) - 0.5) < kInner) {
+                const Point* points = points_->data();
+                std::size_t s = slot_of(cx, cy);
+                for (;; s = (s + 1) & mask_) {
+                    const std::uint16_t slot = slots_[s];
+                    if (slot == 0) break;
+                    const Point& p = points[slot - 1];
+                    if (std::fabs(p.x - x) <= 1e-6 && std::fabs(p.y - y) <= 1e-6) return false;
+                }
+                take(s, index);
+                return true;
+            }
+        }
+        return add_if_new_anywhere(x, y, index);
+    }
     // Adds points[index] whatever is near it.
     void insert(std::uint32_t index);
 
 private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
-    // Small slots keep the table in the nearest caches. A slot is in use
-    // when it carries the grid's stamp or the current extras' stamp; the
-    // grid went in first, so dropping extras never cuts a grid chain.
-    struct Slot {
-        std::uint16_t stamp;
-        std::uint16_t index;
-    };
-    std::size_t slot_of(std::int64_t cx, std::int64_t cy) const;
-    bool used(const Slot& s) const { return s.stamp == grid_stamp_ || s.stamp == stamp_; }
+    // A slot holds the position's index + 1, 0 when empty: two bytes keep
+    // the whole table in the nearest cache. Filled slots are listed so that
+    // forgetting costs one write per position; the grid went in first, so
+    // dropping extras never cuts a grid chain.
+    std::size_t slot_of(std::int64_t cx, std::int64_t cy) const {
+        // The high bits of the products depend on every bit of the cells.
+        const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
+                                static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<std::size_t>(h >> 50) & mask_;
+    }
+    bool add_if_new_anywhere(double x, double y, std::uint32_t index);
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
-    std::uint16_t next_stamp();
+    void take(std::size_t slot, std::uint32_t index) {
+        slots_[slot] = static_cast<std::uint16_t>(index + 1);
+        filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
+    }
+    // Empties the slots filled after the first `keep`.
+    void clear_from(std::size_t keep);
 
-    std::vector<Slot> slots_;
+    std::vector<std::uint16_t> slots_;
     std::size_t mask_ = 0;
-    std::uint16_t counter_ = 0;
-    std::uint16_t grid_stamp_ = 0;
-    std::uint16_t stamp_ = 0;  // stamp of new entries
+    // The filled slots in filling order, the grid's first; each slot is
+    // filled once at most, so the table's size bounds them.
+    std::vector<std::uint16_t> filled_;
+    std::size_t filled_count_ = 0;
+    std::size_t grid_count_ = 0;  // of them the grid's
+    bool in_grid_ = true;
     const std::vector<Point>* points_ = nullptr;
 };
 
@@ -192,6 +235,12 @@ struct Workspace {
     PositionSet set;
     std::vector<Point> positions;
     std::size_t grid_size = 0;  // leading grid positions, in y then x order
+    // The grid's columns (the x values taken) and where each row starts;
+    // a row holds the first columns, all of them but for the last row.
+    std::vector<double> grid_xs;
+    std::vector<std::size_t> grid_row_starts;
+    std::vector<ScaledProbes::Column> grid_columns;  // one angle's, per column
+    std::vector<char> column_inside;                 // likewise
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;

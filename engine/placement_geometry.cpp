@@ -405,6 +405,10 @@ EdgeAnswer edges_near(const ShapeGeometry& a, double dx, double dy, const ShapeG
 
 }  // namespace
 
+bool point_in_ring_geometry(const Point& p, const RingGeometry& ring) {
+    return in_ring<false>(p.x, p.y, ring, 0.0, 0.0);
+}
+
 ShapeGeometry build_shape_geometry(const Polygon& shape) {
     ShapeGeometry g;
     g.rings.reserve(1 + shape.holes.size());

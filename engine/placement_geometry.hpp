@@ -101,6 +101,10 @@ struct ShapeGeometry {
 
 ShapeGeometry build_shape_geometry(const Polygon& shape);
 
+// point_in_ring of the geometry library on the ring where it stands, with
+// the ring's edge bands leaving far edges out.
+bool point_in_ring_geometry(const Point& p, const RingGeometry& ring);
+
 // Reusable buffers of the pair test; one per thread of work.
 struct ConflictScratch {
     std::vector<std::size_t> near_b;

@@ -39,16 +39,14 @@ void merge_and_thin(std::vector<double>& v) {
     v.swap(thinned);
 }
 
-// Cell of a coordinate, 2^-8 wide: any monotone map will do for the window
-// below (cells far wider than the tolerance rarely need a second probe);
-// clamped, so finite for every value that is not NaN. The cells are offset
-// so that round coordinates (whole, half or tenth millimetres) lie well
-// inside a cell rather than on its edge, where the window needs four.
+// Cell of a coordinate: any monotone map will do for the window below
+// (cells far wider than the tolerance rarely need a second probe); clamped,
+// so finite for every value that is not NaN.
 double cell_coordinate(double v) {
     constexpr double kLimit = 1073741824.0;  // 2^30
     if (v > kLimit) v = kLimit;
     if (v < -kLimit) v = -kLimit;
-    return (v + 0.00137) * 256.0;
+    return (v + PositionSet::kCellOffset) * PositionSet::kCellScale;
 }
 
 std::int64_t cell_of(double v) { return static_cast<std::int64_t>(cell_coordinate(v)); }
@@ -181,84 +179,44 @@ const SheetCoverage& SheetState::coverage(double width, double height,
 }
 
 PositionSet::PositionSet() {
-    slots_.assign(std::size_t{1} << 14, Slot{0, 0});
+    slots_.assign(std::size_t{1} << 14, 0);
+    filled_.assign(slots_.size(), 0);
     mask_ = slots_.size() - 1;
 }
 
-std::uint16_t PositionSet::next_stamp() {
-    if (counter_ == 0xFFFF) {
-        for (Slot& s : slots_) s.stamp = 0;
-        counter_ = 0;
-        grid_stamp_ = 0;
-    }
-    return ++counter_;
+void PositionSet::clear_from(std::size_t keep) {
+    for (std::size_t i = keep; i < filled_count_; ++i) slots_[filled_[i]] = 0;
+    filled_count_ = keep;
 }
 
 void PositionSet::start_grid(const std::vector<Point>* points) {
+    clear_from(0);
+    grid_count_ = 0;
     points_ = points;
-    grid_stamp_ = 0;
-    grid_stamp_ = next_stamp();
-    stamp_ = grid_stamp_;
+    in_grid_ = true;
 }
 
-void PositionSet::start_extras(std::size_t grid_size) {
-    const std::uint16_t grid = grid_stamp_;
-    stamp_ = next_stamp();
-    if (grid_stamp_ != grid) {
-        // The stamps ran out and the table was wiped: the grid again.
-        grid_stamp_ = stamp_;
-        for (std::size_t i = 0; i < grid_size; ++i) insert(static_cast<std::uint32_t>(i));
-        stamp_ = next_stamp();
-    }
-}
-
-std::size_t PositionSet::slot_of(std::int64_t cx, std::int64_t cy) const {
-    // The high bits of the products depend on every bit of the cells.
-    const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
-                            static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
-    return static_cast<std::size_t>(h >> 50) & mask_;
+void PositionSet::start_extras() {
+    if (in_grid_) grid_count_ = filled_count_;
+    clear_from(grid_count_);
+    in_grid_ = false;
 }
 
 bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     const Point* points = points_->data();
     for (std::size_t s = start;; s = (s + 1) & mask_) {
-        const Slot slot = slots_[s];
-        if (!used(slot)) return false;
-        const Point& p = points[slot.index];
+        const std::uint16_t slot = slots_[s];
+        if (slot == 0) return false;
+        const Point& p = points[slot - 1];
         if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
     }
 }
 
-bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
-    // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's cell
-    // coordinate (below the clamp), so away from a cell's edges one cell
-    // holds every near point: the usual case.
-    const double tx = cell_coordinate(x);
-    const double ty = cell_coordinate(y);
-    std::int64_t x0 = static_cast<std::int64_t>(tx), x1 = x0;
-    std::int64_t y0 = static_cast<std::int64_t>(ty), y1 = y0;
-    const double fx = tx - static_cast<double>(x0);
-    const double fy = ty - static_cast<double>(y0);
-    constexpr double kEdge = 1e-3;
-    const bool inner = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37 && fx > kEdge &&
-                       fx < 1.0 - kEdge && fy > kEdge && fy < 1.0 - kEdge;
-    if (!inner) {
-        cell_window(x, x0, x1);
-        cell_window(y, y0, y1);
-    }
-    if (x0 == x1 && y0 == y1) {
-        // One cell, which is also the point's own.
-        const Point* points = points_->data();
-        std::size_t s = slot_of(x0, y0);
-        for (;; s = (s + 1) & mask_) {
-            const Slot slot = slots_[s];
-            if (!used(slot)) break;
-            const Point& p = points[slot.index];
-            if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return false;
-        }
-        slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
-        return true;
-    }
+bool PositionSet::add_if_new_anywhere(double x, double y, std::uint32_t index) {
+    // The cells that can hold a point within 1e-6, each chain checked.
+    std::int64_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    cell_window(x, x0, x1);
+    cell_window(y, y0, y1);
     for (std::int64_t cx = x0; cx <= x1; ++cx) {
         for (std::int64_t cy = y0; cy <= y1; ++cy) {
             if (chain_has_near(slot_of(cx, cy), x, y)) return false;
@@ -269,9 +227,15 @@ bool PositionSet::add_if_new(double x, double y, std::uint32_t index) {
 }
 
 void PositionSet::put(double x, double y, std::uint32_t index) {
-    std::size_t s = slot_of(cell_of(x), cell_of(y));
-    while (used(slots_[s])) s = (s + 1) & mask_;
-    slots_[s] = Slot{stamp_, static_cast<std::uint16_t>(index)};
+    // The point's own cell, as add_if_new finds it.
+    const double tx = (x + kCellOffset) * kCellScale;
+    const double ty = (y + kCellOffset) * kCellScale;
+    const bool in_range = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37;
+    std::size_t s = in_range
+                        ? slot_of(static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty))
+                        : slot_of(cell_of(x), cell_of(y));
+    while (slots_[s] != 0) s = (s + 1) & mask_;
+    take(s, index);
 }
 
 void PositionSet::insert(std::uint32_t index) {
@@ -312,14 +276,19 @@ void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys
     std::vector<Point>& out = ws.positions;
     out.clear();
     ws.set.start_grid(&out);
+    ws.grid_xs.clear();
+    ws.grid_row_starts.clear();
+    for (const double x : xs) {
+        if (x >= -kTol) ws.grid_xs.push_back(x);
+    }
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
     for (const double y : ys) {
         if (out.size() >= kGridLimit) break;
         if (!(y >= -kTol)) continue;
-        for (const double x : xs) {
+        if (!ws.grid_xs.empty()) ws.grid_row_starts.push_back(out.size());
+        for (const double x : ws.grid_xs) {
             if (out.size() >= kGridLimit) break;
-            if (!(x >= -kTol)) continue;
             out.push_back(Point{x, y});
             ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
         }
@@ -332,7 +301,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     std::vector<Point>& out = ws.positions;
     out.resize(ws.grid_size);
     if (!extra || sheet.empty()) return false;
-    ws.set.start_extras(ws.grid_size);
+    ws.set.start_extras();
 
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;

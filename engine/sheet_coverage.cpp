@@ -49,7 +49,7 @@ void SheetCoverage::reset(double width, double height) {
     bits_.assign(words_ * rows_, 0);
 }
 
-void SheetCoverage::add(const ShapeGeometry& shape) {
+void SheetCoverage::add(const ShapeGeometry& shape, Fill fill) {
     if (bits_.empty() || !shape.fast || shape.rings.empty()) return;
     const RingGeometry& outer = shape.rings[0];
     if (outer.stored < 3) return;
@@ -114,7 +114,11 @@ void SheetCoverage::add(const ShapeGeometry& shape) {
         if (last > cols_limit_ - 1.0) last = cols_limit_ - 1.0;
         if (!(first <= last)) return;
         const Point centre{((first + last + 1.0) * 0.5) * c, (static_cast<double>(r) + 0.5) * c};
-        if (!geom::point_in_ring(centre, outer.pts)) return;
+        const bool plain = fill == Fill::plain;
+        const auto inside = [&](const RingGeometry& ring) {
+            return plain ? geom::point_in_ring(centre, ring.pts) : point_in_ring_geometry(centre, ring);
+        };
+        if (!inside(outer)) return;
         const double ry0 = static_cast<double>(r) * c - m;
         const double ry1 = static_cast<double>(r + 1) * c + m;
         // Holes whose test says "inside" here remove the cells that meet
@@ -125,10 +129,27 @@ void SheetCoverage::add(const ShapeGeometry& shape) {
             if (hole.stored == 0) continue;
             const BoundingBox& hb = hole.box;
             if (ry1 < hb.min_y - kEps || ry0 > hb.max_y + kEps) continue;
-            if (!geom::point_in_ring(centre, hole.pts)) continue;
+            if (!inside(hole)) continue;
             row_.push_back(Blocked{hb.min_x - kEps - m, hb.max_x + kEps + m});
         }
         std::uint64_t* bits = bits_.data() + r * words_;
+        if (row_.empty() && !plain) {
+            // No hole counts here: every cell of the span, a word at a time.
+            const auto k0 = static_cast<std::size_t>(first);
+            const auto k1 = static_cast<std::size_t>(last) + 1;  // one past
+            const auto ones_from = [](std::size_t b) { return ~std::uint64_t{0} << b; };
+            const std::size_t w0 = k0 >> 6;
+            const std::size_t w1 = (k1 - 1) >> 6;
+            if (w0 == w1) {
+                const std::uint64_t upper = (k1 & 63) == 0 ? 0 : ones_from(k1 & 63);
+                bits[w0] |= ones_from(k0 & 63) & ~upper;
+                return;
+            }
+            bits[w0] |= ones_from(k0 & 63);
+            for (std::size_t w = w0 + 1; w < w1; ++w) bits[w] = ~std::uint64_t{0};
+            bits[w1] |= (k1 & 63) == 0 ? ~std::uint64_t{0} : ~ones_from(k1 & 63);
+            return;
+        }
         for (auto k = static_cast<std::size_t>(first); k <= static_cast<std::size_t>(last); ++k) {
             const double k0 = static_cast<double>(k) * c;
             const double k1 = static_cast<double>(k + 1) * c;

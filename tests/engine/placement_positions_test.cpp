@@ -199,7 +199,7 @@ TEST(PositionSet, FindsExactlyThePositionsWithinTheTolerance) {
                 points.assign(1, p);
                 set.start_grid(&points);
                 set.insert(0);
-                set.start_extras(1);
+                set.start_extras();
                 const Point q{p.x + dx, p.y + dy};
                 const bool near = std::fabs(p.x - q.x) <= 1e-6 && std::fabs(p.y - q.y) <= 1e-6;
                 if (set.add_if_new(q.x, q.y, 1) == near) ++mismatches;
