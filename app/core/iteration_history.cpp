@@ -3,16 +3,20 @@
 namespace app {
 
 void IterationHistory::push_back(const plv::IterationStats& stats) {
-    candidates_.insert(candidates_.end(), stats.candidates.begin(), stats.candidates.end());
+    for (const plv::CandidateScore& c : stats.candidates) {
+        scores_.push_back(c.score);
+        shuffled_.push_back(c.shuffled);
+    }
     records_.push_back(Record{stats.iteration_best_score, stats.best_score, stats.improvement,
                               stats.utilization, stats.seconds_between_improvements, stats.iteration,
-                              stats.best_from_shuffle, static_cast<std::uint64_t>(candidates_.size())});
+                              stats.best_from_shuffle, static_cast<std::uint64_t>(scores_.size())});
 }
 
 void IterationHistory::clear() {
     // Swapping with empty ones gives the blocks back; clear() may keep some.
     std::deque<Record>().swap(records_);
-    std::deque<plv::CandidateScore>().swap(candidates_);
+    std::deque<double>().swap(scores_);
+    std::vector<bool>().swap(shuffled_);
     ++generation_;
 }
 
@@ -32,9 +36,9 @@ plv::IterationStats IterationHistory::operator[](std::size_t i) const {
     s.utilization = r.utilization;
     s.seconds_between_improvements = r.seconds_between_improvements;
     s.best_from_shuffle = r.best_from_shuffle;
-    const std::size_t begin = candidates_begin(i);
-    s.candidates.assign(candidates_.begin() + static_cast<std::ptrdiff_t>(begin),
-                        candidates_.begin() + static_cast<std::ptrdiff_t>(r.candidates_end));
+    const std::size_t n = candidate_count(i);
+    s.candidates.reserve(n);
+    for (std::size_t k = 0; k < n; ++k) s.candidates.push_back(candidate(i, k));
     return s;
 }
 
@@ -42,8 +46,9 @@ std::size_t IterationHistory::candidate_count(std::size_t i) const {
     return static_cast<std::size_t>(records_[i].candidates_end) - candidates_begin(i);
 }
 
-const plv::CandidateScore& IterationHistory::candidate(std::size_t i, std::size_t k) const {
-    return candidates_[candidates_begin(i) + k];
+plv::CandidateScore IterationHistory::candidate(std::size_t i, std::size_t k) const {
+    const std::size_t at = candidates_begin(i) + k;
+    return plv::CandidateScore{scores_[at], shuffled_[at]};
 }
 
 }  // namespace app

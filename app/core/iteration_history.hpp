@@ -35,7 +35,7 @@ public:
     double utilization(std::size_t i) const { return records_[i].utilization; }
     bool best_from_shuffle(std::size_t i) const { return records_[i].best_from_shuffle; }
     std::size_t candidate_count(std::size_t i) const;
-    const plv::CandidateScore& candidate(std::size_t i, std::size_t k) const;
+    plv::CandidateScore candidate(std::size_t i, std::size_t k) const;
 
     // Changes whenever entries are dropped or replaced, never on an append.
     std::uint64_t generation() const { return generation_; }
@@ -57,7 +57,9 @@ private:
     }
 
     std::deque<Record> records_;
-    std::deque<plv::CandidateScore> candidates_;
+    // The candidates' scores, and their shuffled flags a bit each.
+    std::deque<double> scores_;
+    std::vector<bool> shuffled_;
     std::uint64_t generation_ = 0;
 };
 

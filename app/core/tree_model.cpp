@@ -77,7 +77,7 @@ private:
     void candidates(const Entries& entries, std::size_t i) {
         const std::size_t n = entries.candidate_count(i);
         for (std::size_t k = 0; k < n; ++k) {
-            const plv::CandidateScore& c = entries.candidate(i, k);
+            const plv::CandidateScore c = entries.candidate(i, k);
             discarded(c.score, c.shuffled);
         }
     }
@@ -201,7 +201,7 @@ struct HistoryEntries {
     double utilization(std::size_t i) const { return h.utilization(i); }
     bool shuffle(std::size_t i) const { return h.best_from_shuffle(i); }
     std::size_t candidate_count(std::size_t i) const { return h.candidate_count(i); }
-    const plv::CandidateScore& candidate(std::size_t i, std::size_t k) const { return h.candidate(i, k); }
+    plv::CandidateScore candidate(std::size_t i, std::size_t k) const { return h.candidate(i, k); }
 };
 
 TreePaint paint_walk(const StatsEntries& entries, std::size_t count, const TreeWalkState& start,
