@@ -40,10 +40,13 @@ int clamp_to_int(std::int64_t v) {
                                                      std::numeric_limits<int>::max()));
 }
 
+// Pixels spare around the view for pen widths and glyphs.
+constexpr std::int64_t kSpare = 4;
+
 // Whether content rows top..bottom reach into a view of view_height rows
-// from view_top, with a few pixels spare for pen widths and glyphs.
+// from view_top.
 bool reaches_view(std::int64_t top, std::int64_t bottom, std::int64_t view_top, std::int64_t view_height) {
-    return bottom + 4 >= view_top && top - 4 < view_top + view_height;
+    return bottom + kSpare >= view_top && top - kSpare < view_top + view_height;
 }
 
 // Walks the history in content coordinates and, with a paint list, draws
@@ -265,20 +268,20 @@ TreeSlice MutationTreeView::slice(const IterationHistory& history, std::int64_t 
     if (checkpoints_.empty()) return out;
     // The last checkpoint that every earlier item ends above the view.
     auto after = std::upper_bound(checkpoints_.begin() + 1, checkpoints_.end(), top,
-                                  [](std::int64_t t, const TreeWalkState& c) { return !(c.y + 4 < t); });
+                                  [](std::int64_t t, const TreeWalkState& c) { return c.y + kSpare >= t; });
     TreeWalk walk(nullptr, Rect{}, 0, 0, *(after - 1));
     const HistoryEntries entries{history};
     // Entries that end above the view are only walked over.
     while (walk.state().next < end_.next) {
         TreeWalk next = walk;
         next.entry(entries, walk.state().next);
-        if (next.state().y + 4 >= top) break;
+        if (next.state().y + kSpare >= top) break;
         walk = next;
     }
     out.start = walk.state();
     for (std::size_t i = out.start.next; i < end_.next; ++i) {
         // An entry's items start at its y: from here on none reaches the view.
-        if (walk.state().y - 4 >= top + height) break;
+        if (walk.state().y - kSpare >= top + height) break;
         walk.entry(entries, i);
         out.entries.push_back(history[i]);
     }
@@ -292,7 +295,7 @@ TreeSlice take_tree_slice(GuiState& gui, MutationTreeView& view, int client_heig
 }
 
 TreePaint build_mutation_tree_slice(const TreeSlice& slice, const std::string& header, const Rect& client,
-                              int scroll_x, int scroll_y) {
+                                    int scroll_x, int scroll_y) {
     return paint_walk(StatsEntries{slice.entries, slice.start.next}, slice.entries.size(), slice.start,
                       &slice.end, header, client, scroll_x, scroll_y);
 }
