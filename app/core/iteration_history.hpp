@@ -2,10 +2,11 @@
 
 // The history of a run as the window keeps it. An unlimited run goes on for
 // hours, so every iteration is one compact record and the candidates of all
-// iterations share one pool; both grow in blocks, so appending never moves
-// or copies what is already there. Entries are only appended, or all
-// dropped or replaced at once; the generation tells the views that derive
-// their own state from the history when they must start over.
+// iterations share one pool (scores, and shuffled flags a bit each); records
+// and scores grow in blocks, so appending never moves them. Entries are only
+// appended, or all dropped or replaced at once; the generation tells the
+// views that derive their own state from the history when they must start
+// over.
 
 #include "engine/model.hpp"
 

@@ -218,8 +218,10 @@ void take_progress(HWND main_window) {
     refresh_saved_solutions_list();
     invalidate_run_views(main_window);
     // Until the next tick the run posts nothing, so the window's input and
-    // painting are not kept waiting behind progress messages.
-    SetTimer(main_window, kProgressFrameTimer, kProgressFrameMs, progress_frame_tick);
+    // painting are not kept waiting behind progress messages. Without a
+    // timer the next progress posts again, so none is lost.
+    if (SetTimer(main_window, kProgressFrameTimer, kProgressFrameMs, progress_frame_tick) == 0)
+        run_progress_signal().reset();
 }
 
 }  // namespace
