@@ -1,6 +1,7 @@
 #include "app/core/graph_model.hpp"
 
 #include "app/core/gui_state.hpp"
+#include "app/core/iteration_history.hpp"
 #include "app/core/window_colours.hpp"
 
 #include <algorithm>
@@ -53,28 +54,74 @@ int spread_x(const Rect& p, std::size_t j, std::size_t k) {
 
 }  // namespace
 
-GraphSnapshot take_graph_snapshot(GuiState& gui) {
-    GraphSnapshot snap;
-    std::lock_guard<std::mutex> lock(gui.state_mutex);
-    snap.history.reserve(gui.iteration_history.size());
-    for (const plv::IterationStats& s : gui.iteration_history)
-        snap.history.push_back({s.iteration, s.best_score});
-    snap.live_iteration = gui.live_stats.iteration;
-    return snap;
+bool SuccessTracker::feed(const GraphEntry& entry, GraphSuccess& out) {
+    const double g = entry.best_score;
+    if (!started_) {
+        started_ = true;
+        best_ = g;
+        return false;
+    }
+    if (best_ <= g + 1e-6) return false;
+    out = {entry.iteration, best_ - g, (best_ - g) / std::max(best_, 1.0) * 100.0};
+    best_ = g;
+    return true;
 }
 
 std::vector<GraphSuccess> graph_successes(const std::vector<GraphEntry>& history) {
     std::vector<GraphSuccess> out;
-    if (history.empty()) return out;
-    double f = history.front().best_score;
-    for (std::size_t i = 1; i < history.size(); ++i) {
-        const double g = history[i].best_score;
-        if (!(f <= g + 1e-6)) {
-            out.push_back({history[i].iteration, f - g, (f - g) / std::max(f, 1.0) * 100.0});
-            f = g;
-        }
-    }
+    SuccessTracker tracker;
+    GraphSuccess s;
+    for (const GraphEntry& e : history)
+        if (tracker.feed(e, s)) out.push_back(s);
     return out;
+}
+
+GraphSnapshot graph_snapshot_of(const std::vector<GraphEntry>& history, std::int32_t live_iteration) {
+    GraphSnapshot snap;
+    snap.count = history.size();
+    const std::size_t w = history.size() > kGraphAreaWindow ? history.size() - kGraphAreaWindow : 0;
+    snap.history.assign(history.begin() + static_cast<std::ptrdiff_t>(w), history.end());
+    std::vector<GraphSuccess> all = graph_successes(history);
+    snap.success_count = all.size();
+    const std::size_t first = all.size() > kGraphSuccessWindow ? all.size() - kGraphSuccessWindow : 0;
+    snap.successes.assign(all.begin() + static_cast<std::ptrdiff_t>(first), all.end());
+    snap.live_iteration = live_iteration;
+    return snap;
+}
+
+void ConvergenceGraphView::update(const IterationHistory& history) {
+    if (history.generation() != generation_ || history.size() < seen_) {
+        generation_ = history.generation();
+        seen_ = 0;
+        tracker_ = SuccessTracker{};
+        kept_.clear();
+        success_count_ = 0;
+    }
+    GraphSuccess s;
+    for (; seen_ < history.size(); ++seen_) {
+        if (!tracker_.feed({history.iteration(seen_), history.best_score(seen_)}, s)) continue;
+        ++success_count_;
+        kept_.push_back(s);
+        if (kept_.size() > kGraphSuccessWindow) kept_.pop_front();
+    }
+}
+
+GraphSnapshot ConvergenceGraphView::snapshot(const IterationHistory& history, std::int32_t live_iteration) const {
+    GraphSnapshot snap;
+    snap.count = seen_;
+    const std::size_t w = seen_ > kGraphAreaWindow ? seen_ - kGraphAreaWindow : 0;
+    snap.history.reserve(seen_ - w);
+    for (std::size_t i = w; i < seen_; ++i) snap.history.push_back({history.iteration(i), history.best_score(i)});
+    snap.success_count = success_count_;
+    snap.successes.assign(kept_.begin(), kept_.end());
+    snap.live_iteration = live_iteration;
+    return snap;
+}
+
+GraphSnapshot take_graph_snapshot(GuiState& gui, ConvergenceGraphView& view) {
+    std::lock_guard<std::mutex> lock(gui.state_mutex);
+    view.update(gui.iteration_history);
+    return view.snapshot(gui.iteration_history, gui.live_stats.iteration);
 }
 
 std::string format_area_m2(double area_mm2) {
@@ -86,13 +133,13 @@ std::string format_percent(double percent) {
 }
 
 std::string graph_footer(std::int32_t live_iteration, double last_best_score,
-                         const std::vector<GraphSuccess>& successes) {
+                         const std::vector<GraphSuccess>& successes, std::size_t success_count) {
     const double percent = successes.empty() ? 0.0 : successes.back().percent;
     const double saved = successes.empty() ? 0.0 : successes.back().saved;
     return "Iteracion: " + std::to_string(live_iteration) + "   Area: " +
            fixed_text(last_best_score / 1000000.0, 4) + " m2" + "   Ultimo salto exitoso: " +
            fixed_text(percent, 2) + " %" + " (" + fixed_text(saved, 0) + " mm2)" +
-           "   Exitos: " + std::to_string(successes.size());
+           "   Exitos: " + std::to_string(success_count);
 }
 
 PaintList build_convergence_graph(const GraphSnapshot& snapshot, const Rect& client) {
@@ -103,9 +150,8 @@ PaintList build_convergence_graph(const GraphSnapshot& snapshot, const Rect& cli
     const int b = client.bottom;
     out.fill_rect(client, kBackground);
 
-    const std::vector<GraphEntry>& h = snapshot.history;
-    const std::size_t n = h.size();
-    if (n < 2) {
+    const std::size_t n = snapshot.count;
+    if (n < 2 || snapshot.history.empty()) {
         out.text(l + 14, t + 10, "Area ocupada (m2)", FontRole::ui, kTitle);
         out.text(l + 58, t + 42, "El grafico se actualiza en cada iteracion...", FontRole::small,
                  kLabel);
@@ -118,34 +164,36 @@ PaintList build_convergence_graph(const GraphSnapshot& snapshot, const Rect& cli
     out.text(l + 14, t + 10, "Area ocupada mejor (m2)", FontRole::ui, kTitle);
     out.text(l + 14, mid + 10, "Convergencia (saltos entre exitos)", FontRole::ui, kTitle);
 
-    const std::size_t w = n > kGraphAreaWindow ? n - kGraphAreaWindow : 0;
+    // The snapshot holds the last entries only: the window of the upper panel.
+    const std::vector<GraphEntry>& h = snapshot.history;
+    const std::size_t k = std::min(h.size(), kGraphAreaWindow);
+    const std::size_t w = h.size() - k;
     double lo = h[w].best_score;
     double hi = h[w].best_score;
-    for (std::size_t i = w; i < n; ++i) {
+    for (std::size_t i = w; i < h.size(); ++i) {
         lo = std::min(lo, h[i].best_score);
         hi = std::max(hi, h[i].best_score);
     }
 
-    const std::vector<GraphSuccess> all = graph_successes(h);
-    const std::size_t m = all.size();
-    const std::size_t first_kept = m > kGraphSuccessWindow ? m - kGraphSuccessWindow : 0;
+    const std::vector<GraphSuccess>& kept_all = snapshot.successes;
+    const std::size_t first_kept = kept_all.size() > kGraphSuccessWindow ? kept_all.size() - kGraphSuccessWindow : 0;
+    const std::size_t kept = kept_all.size() - first_kept;
     double pmax = 0.0;
-    for (std::size_t i = first_kept; i < m; ++i) pmax = std::max(pmax, all[i].percent);
+    for (std::size_t i = first_kept; i < kept_all.size(); ++i) pmax = std::max(pmax, kept_all[i].percent);
     const double pscale = std::max(pmax, 0.01);
 
     draw_y_labels(out, upper, lo, hi, true);
     draw_y_labels(out, lower, 0.0, pscale, false);
 
-    draw_x_labels(out, upper, h[w].iteration, h[n - 1].iteration);
-    if (m > 0)
-        draw_x_labels(out, lower, all[first_kept].iteration, all[m - 1].iteration);
+    draw_x_labels(out, upper, h[w].iteration, h.back().iteration);
+    if (kept > 0)
+        draw_x_labels(out, lower, kept_all[first_kept].iteration, kept_all.back().iteration);
     else
-        draw_x_labels(out, lower, h[w].iteration, h[n - 1].iteration);
+        draw_x_labels(out, lower, h[w].iteration, h.back().iteration);
 
     draw_axes(out, upper);
     draw_axes(out, lower);
 
-    const std::size_t k = n - w;
     const double span = std::max(hi - lo, 1.0);
     std::vector<PixelPoint> curve;
     curve.reserve(k);
@@ -156,14 +204,13 @@ PaintList build_convergence_graph(const GraphSnapshot& snapshot, const Rect& cli
     }
     out.polyline(kAreaPen, std::move(curve));
 
-    if (m == 0) {
+    if (kept == 0) {
         out.text(l + 86, mid + 50, "Todavia no hubo otro caso de exito.", FontRole::small, kLabel);
     } else {
-        const std::size_t kept = m - first_kept;
         std::vector<PixelPoint> points;
         points.reserve(kept);
         for (std::size_t j = 0; j < kept; ++j) {
-            const double v = all[first_kept + j].percent / pscale;
+            const double v = kept_all[first_kept + j].percent / pscale;
             points.push_back({spread_x(lower, j, kept),
                               lower.bottom - trunc_px(v * (lower.bottom - lower.top))});
         }
@@ -172,7 +219,8 @@ PaintList build_convergence_graph(const GraphSnapshot& snapshot, const Rect& cli
             out.filled_ellipse(kSuccessPen, Rect{p.x - 3, p.y - 3, p.x + 4, p.y + 4}, kSuccessFill);
     }
 
-    out.text(l + 82, b - 23, graph_footer(snapshot.live_iteration, h[n - 1].best_score, all),
+    out.text(l + 82, b - 23,
+             graph_footer(snapshot.live_iteration, h.back().best_score, kept_all, snapshot.success_count),
              FontRole::small, kLabel);
     return out;
 }

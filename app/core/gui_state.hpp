@@ -11,6 +11,7 @@
 // control read) while holding state_mutex.
 
 #include "app/core/help_markers.hpp"
+#include "app/core/iteration_history.hpp"
 #include "app/core/layout.hpp"
 #include "engine/model.hpp"
 
@@ -62,7 +63,7 @@ struct GuiState {
     std::mutex state_mutex;
     plv::NestingResult shown_result;
     plv::NestingResult preview_layout;
-    std::vector<plv::IterationStats> iteration_history;
+    IterationHistory iteration_history;
     std::vector<SavedSolution> saved_solutions;  // best first
     std::int32_t selected_solution = -1;
     LiveStats live_stats;

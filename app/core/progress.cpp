@@ -68,10 +68,24 @@ int saved_list_extent(const std::vector<std::string>& lines) {
 }
 
 bool ProgressSignal::post(MessagePoster& poster, unsigned message) {
+    fresh_.store(true);
     if (pending_.exchange(true)) return true;
     if (poster.post(message)) return true;
     pending_.store(false);
     return false;
+}
+
+bool ProgressSignal::tick() {
+    if (fresh_.load()) return true;
+    pending_.store(false);
+    // A payload stored just before the release found the signal held and
+    // posted nothing: it is taken here, unless the search posted since.
+    return fresh_.load() && !pending_.exchange(true);
+}
+
+void ProgressSignal::reset() {
+    fresh_.store(false);
+    pending_.store(false);
 }
 
 ProgressSignal& run_progress_signal() {

@@ -39,20 +39,35 @@ std::string saved_solution_line(std::size_t number, const SavedSolution& solutio
 // characters x 8 + 28, 0 without lines.
 int saved_list_extent(const std::vector<std::string>& lines);
 
-// Coalesces progress messages: at most one waits in the window's queue at
-// a time (the payload is in GuiState anyway), so a fast search can neither
-// starve the window's painting nor fill its message queue.
+// Paces progress messages. The system hands posted messages to the window
+// before input and painting, so a fast search that posted after every
+// iteration would keep the window from ever answering a click. At most one
+// message waits in the queue, and after the window has taken one the
+// signal stays held until the window's next frame tick: between two ticks
+// the search posts nothing, so input and painting get their turn. Nothing
+// is lost, since the payload waits in GuiState and each take covers all of
+// it.
 class ProgressSignal {
 public:
-    // Posts unless a posted message has not been handled yet. False only
-    // when a post was tried and failed.
+    // Run thread, after storing a payload: posts unless a message waits or
+    // the signal is held. False only when a post was tried and failed.
     bool post(MessagePoster& poster, unsigned message);
-    // Called by the handler before it reads the state.
-    void handled() { pending_.store(false); }
+    // User-interface thread, before it reads the state for the message (or
+    // for the run's end): everything stored so far is taken. The signal
+    // stays held.
+    void take() { fresh_.store(false); }
+    // User-interface thread, once per frame while held. True when payload
+    // came since the last take: the caller handles it as if the message had
+    // come (take first) and keeps ticking. False: the signal is released and
+    // the caller stops ticking.
+    bool tick();
+    // Run start: nothing waits and nothing is held.
+    void reset();
     bool pending() const { return pending_.load(); }
 
 private:
-    std::atomic<bool> pending_{false};
+    std::atomic<bool> pending_{false};  // a message waits, or the signal is held
+    std::atomic<bool> fresh_{false};    // payload stored since the last take
 };
 // The one for WM_RUN_PROGRESS of the main window.
 ProgressSignal& run_progress_signal();

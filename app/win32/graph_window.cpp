@@ -8,10 +8,21 @@
 
 namespace app {
 
+namespace {
+
+// What the graph keeps between paints, so that a paint reads only the new
+// entries and the last 220. User-interface thread only.
+ConvergenceGraphView& graph_view() {
+    static ConvergenceGraphView view;
+    return view;
+}
+
+}  // namespace
+
 void paint_convergence_graph(HWND window, HDC dc) {
     RECT client{};
     GetClientRect(window, &client);
-    const GraphSnapshot snap = take_graph_snapshot(gui_state());
+    const GraphSnapshot snap = take_graph_snapshot(gui_state(), graph_view());
     draw_paint_list(dc,
                     build_convergence_graph(
                         snap, Rect{client.left, client.top, client.right, client.bottom}),

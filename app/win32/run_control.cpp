@@ -85,7 +85,7 @@ void run_nesting(HWND main_window, PanelSource& panel) {
     state.stop_requested.store(false);
     state.pause_requested.store(false);
     state.running.store(true);
-    run_progress_signal().handled();
+    run_progress_signal().reset();
     {
         std::lock_guard<std::mutex> lock(state.state_mutex);
         state.iteration_history.clear();
@@ -200,14 +200,42 @@ void refresh_saved_solutions_list() {
         SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
-void on_run_progress(HWND main_window) {
-    run_progress_signal().handled();
+namespace {
+
+// The frame of the run views: while progress comes, the views are brought
+// up to date at most once per tick.
+constexpr UINT_PTR kProgressFrameTimer = 0x5052;
+constexpr UINT kProgressFrameMs = 40;
+
+void take_progress(HWND main_window);
+
+void CALLBACK progress_frame_tick(HWND main_window, UINT, UINT_PTR timer, DWORD) {
+    if (run_progress_signal().tick()) {
+        take_progress(main_window);
+    } else {
+        KillTimer(main_window, timer);
+    }
+}
+
+void take_progress(HWND main_window) {
+    run_progress_signal().take();
     refresh_saved_solutions_list();
     invalidate_run_views(main_window);
+    // Until the next tick the run posts nothing, so the window's input and
+    // painting are not kept waiting behind progress messages. Without a
+    // timer the next progress posts again, so none is lost.
+    if (SetTimer(main_window, kProgressFrameTimer, kProgressFrameMs, progress_frame_tick) == 0)
+        run_progress_signal().reset();
 }
+
+}  // namespace
+
+void on_run_progress(HWND main_window) { take_progress(main_window); }
 
 void on_run_finished(HWND main_window) {
     GuiState& state = gui_state();
+    // Whatever progress came since the last frame is shown with the end.
+    run_progress_signal().take();
     std::string message;
     bool succeeded = false;
     {

@@ -69,6 +69,13 @@ void on_scroll(HWND window, int bar, WPARAM wparam) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
+// The tree's layout between paints, so that a paint reads only the new
+// entries and those in view. User-interface thread only.
+MutationTreeView& tree_view() {
+    static MutationTreeView view;
+    return view;
+}
+
 }  // namespace
 
 TreeScrollState& tree_scroll_state() {
@@ -79,14 +86,13 @@ TreeScrollState& tree_scroll_state() {
 void paint_mutation_tree(HWND window, HDC dc) {
     RECT client{};
     GetClientRect(window, &client);
-    const std::vector<plv::IterationStats> history = take_tree_snapshot(gui_state());
+    TreeScrollState& st = tree_scroll_state();
+    const TreeSlice slice = take_tree_slice(gui_state(), tree_view(), client.bottom - client.top, st.y);
     const std::string header =
         tree_header_text(control_text(IDC_POPULATION), control_text(IDC_MUTATION_PERCENT),
                          control_text(IDC_SHUFFLE_PERCENT), control_text(IDC_SHUFFLE_INTENSITY));
-    TreeScrollState& st = tree_scroll_state();
     const TreePaint tree =
-        build_mutation_tree(history, header, Rect{client.left, client.top, client.right, client.bottom},
-                            st.x, st.y);
+        build_mutation_tree_slice(slice, header, Rect{client.left, client.top, client.right, client.bottom}, st.x, st.y);
     draw_paint_list(dc, tree.paint, main_window_resources());
     if (tree.has_maxima && (tree.scroll_max_x != st.max_x || tree.scroll_max_y != st.max_y)) {
         st.max_x = tree.scroll_max_x;

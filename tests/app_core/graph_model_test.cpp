@@ -74,17 +74,16 @@ TEST(GraphSuccesses, OnlyImprovementsAboveTheToleranceCount) {
 
 TEST(GraphFooter, LastSuccessOrZeros) {
     const auto s = app::graph_successes(history_of({5e6, 5e6, 4.5e6, 4.5e6}));
-    EXPECT_EQ(app::graph_footer(7, 4.5e6, s),
+    EXPECT_EQ(app::graph_footer(7, 4.5e6, s, s.size()),
               "Iteracion: 7   Area: 4.5000 m2   Ultimo salto exitoso: 10.00 % (500000 mm2)   "
               "Exitos: 1");
-    EXPECT_EQ(app::graph_footer(2, 5e6, {}),
+    EXPECT_EQ(app::graph_footer(2, 5e6, {}, 0),
               "Iteracion: 2   Area: 5.0000 m2   Ultimo salto exitoso: 0.00 % (0 mm2)   Exitos: 0");
 }
 
 TEST(GraphPaint, PlaceholderBeforeTheSecondIteration) {
     for (std::size_t n : {0u, 1u}) {
-        GraphSnapshot snap;
-        snap.history = history_of(std::vector<double>(n, 1e6));
+        const GraphSnapshot snap = app::graph_snapshot_of(history_of(std::vector<double>(n, 1e6)), 0);
         const app::PaintList list = app::build_convergence_graph(snap, kClient);
         ASSERT_EQ(list.ops.size(), 3u);
         EXPECT_EQ(list.ops[0].kind, OpKind::fill_rect);
@@ -104,11 +103,9 @@ TEST(GraphPaint, PlaceholderBeforeTheSecondIteration) {
 }
 
 TEST(GraphPaint, UpperPanelShowsTheLast220Iterations) {
-    GraphSnapshot snap;
     std::vector<double> best;
     for (int i = 0; i < 300; ++i) best.push_back(1e6 - i);
-    snap.history = history_of(best);
-    snap.live_iteration = 300;
+    const GraphSnapshot snap = app::graph_snapshot_of(history_of(best), 300);
     const app::PaintList list = app::build_convergence_graph(snap, kClient);
     // mid = 180: upper plot (82, 42, 562, 154).
     const app::PaintOp* left = find_text(list, "81");
@@ -136,8 +133,7 @@ TEST(GraphPaint, UpperPanelShowsTheLast220Iterations) {
 }
 
 TEST(GraphPaint, TwoIterationsHaveNoMiddleLabel) {
-    GraphSnapshot snap;
-    snap.history = history_of({1e6, 1e6});
+    const GraphSnapshot snap = app::graph_snapshot_of(history_of({1e6, 1e6}), 0);
     const app::PaintList list = app::build_convergence_graph(snap, kClient);
     // Both panels label 1 and 2 (no success: the lower repeats the upper).
     int ones = 0, twos = 0;
@@ -159,8 +155,7 @@ TEST(GraphPaint, TwoIterationsHaveNoMiddleLabel) {
 }
 
 TEST(GraphPaint, CurvePointsAreCutTowardZero) {
-    GraphSnapshot snap;
-    snap.history = history_of({300.0, 200.0, 100.0});
+    const GraphSnapshot snap = app::graph_snapshot_of(history_of({300.0, 200.0, 100.0}), 0);
     const app::Rect client{0, 0, 585, 361};  // upper plot 82..563 wide 481, 42..154
     const app::PaintList list = app::build_convergence_graph(snap, client);
     for (const app::PaintOp* op : ops_of(list, OpKind::polyline)) {
@@ -174,11 +169,9 @@ TEST(GraphPaint, CurvePointsAreCutTowardZero) {
 }
 
 TEST(GraphPaint, LowerPanelKeepsTheLast120Successes) {
-    GraphSnapshot snap;
     std::vector<double> best;
     for (int i = 0; i <= 150; ++i) best.push_back(1e7 - 1000.0 * i);
-    snap.history = history_of(best);
-    snap.live_iteration = 151;
+    const GraphSnapshot snap = app::graph_snapshot_of(history_of(best), 151);
     const app::PaintList list = app::build_convergence_graph(snap, kClient);
     const auto dots = ops_of(list, OpKind::ellipse);
     ASSERT_EQ(dots.size(), 120u);
@@ -200,9 +193,7 @@ TEST(GraphPaint, TitlesLabelsLowerCurveAndFooterFollowTheClientArea) {
     // left and top. mid = 200; upper plot (92, 62, 572, 174), lower plot
     // (92, 242, 572, 335).
     const Rect client{10, 20, 594, 381};
-    GraphSnapshot snap;
-    snap.history = history_of({4e6, 3e6, 3e6, 2.4e6});
-    snap.live_iteration = 4;
+    const GraphSnapshot snap = app::graph_snapshot_of(history_of({4e6, 3e6, 3e6, 2.4e6}), 4);
     const app::PaintList list = app::build_convergence_graph(snap, client);
 
     struct Label {
@@ -262,7 +253,8 @@ TEST(GraphSnapshotCopy, TakesScoresAndTheLiveIteration) {
     s.candidates.resize(3);
     gui.iteration_history.push_back(s);
     gui.live_stats.iteration = 9;
-    const GraphSnapshot snap = app::take_graph_snapshot(gui);
+    app::ConvergenceGraphView view;
+    const GraphSnapshot snap = app::take_graph_snapshot(gui, view);
     ASSERT_EQ(snap.history.size(), 1u);
     EXPECT_EQ(snap.history[0].iteration, 4);
     EXPECT_EQ(snap.history[0].best_score, 12.5);

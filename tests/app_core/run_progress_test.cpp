@@ -100,15 +100,37 @@ TEST(SavedSolutionLines, ExactTexts) {
     EXPECT_EQ(cost_input_or_zero("2,5"), 2.5);
 }
 
-TEST(ProgressSignalTest, CoalescesUntilHandled) {
-    MessageQueue queue;
+// The pacing of progress messages: one waits at a time, and once the window
+// has taken it the search posts nothing until a frame tick finds nothing new.
+TEST(ProgressSignalTest, OneMessageAtATimeAndNoneUntilAnIdleTick) {
+    struct Counting : MessagePoster {
+        int posts = 0;
+        bool post(unsigned) override { return ++posts, true; }
+    } queue;
     ProgressSignal signal;
     EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
     EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
-    EXPECT_EQ(queue.size(), 1u);
-    signal.handled();
+    EXPECT_EQ(queue.posts, 1);
+    // The window takes the message: later payloads wait for the tick.
+    signal.take();
     EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
-    EXPECT_EQ(queue.size(), 2u);
+    EXPECT_EQ(queue.posts, 1);
+    EXPECT_TRUE(signal.tick());  // new payload: handled at the tick, still held
+    signal.take();
+    EXPECT_TRUE(signal.pending());
+    EXPECT_FALSE(signal.tick());  // nothing new: released
+    EXPECT_FALSE(signal.pending());
+    EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
+    EXPECT_EQ(queue.posts, 2);
+    // A payload that came while held, then a release: taken by that tick.
+    signal.take();
+    EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
+    EXPECT_TRUE(signal.tick());
+    signal.take();
+    EXPECT_FALSE(signal.tick());
+    signal.reset();
+    EXPECT_TRUE(signal.post(queue, WM_RUN_PROGRESS));
+    EXPECT_EQ(queue.posts, 3);
 
     struct Refusing : MessagePoster {
         bool post(unsigned) override { return false; }
@@ -303,8 +325,13 @@ TEST(RunProgress, CoalescedPostsWithASignal) {
     h.context.progress = &signal;
     for (int i = 1; i <= 5; ++i) run_progress(settings, h.context, stats_of(i), layout_with(1), layout_with(1));
     EXPECT_EQ(h.posts, 1);
-    signal.handled();
+    signal.take();
     run_progress(settings, h.context, stats_of(6), layout_with(1), layout_with(1));
+    EXPECT_EQ(h.posts, 1);
+    EXPECT_TRUE(signal.tick());
+    signal.take();
+    EXPECT_FALSE(signal.tick());
+    run_progress(settings, h.context, stats_of(7), layout_with(1), layout_with(1));
     EXPECT_EQ(h.posts, 2);
 }
 

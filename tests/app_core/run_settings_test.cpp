@@ -341,7 +341,7 @@ TEST(ResetResultState, EmptiesResultsButNotThePreview) {
     GuiState state;
     state.shown_result.sheet = {100, 100};
     state.shown_result.placements.resize(2);
-    state.iteration_history.resize(3);
+    state.iteration_history = std::vector<plv::IterationStats>(3);
     state.saved_solutions.resize(2);
     state.selected_solution = 1;
     state.has_result = true;

@@ -226,8 +226,7 @@ TEST_F(PainterPixels, LogoPictureIsScaledIntoItsBox) {
 }
 
 TEST_F(PainterPixels, ConvergenceGraphCurvesAxesAndDot) {
-    app::GraphSnapshot snap;
-    snap.history = {{1, 1e6}, {2, 1e6}, {3, 9e5}};
+    const app::GraphSnapshot snap = app::graph_snapshot_of({{1, 1e6}, {2, 1e6}, {3, 9e5}}, 0);
     Dib dib(584, 361);
     ASSERT_TRUE(dib.ok());
     app::draw_paint_list(dib.dc(), app::build_convergence_graph(snap, {0, 0, 584, 361}), kNoResources);

@@ -214,7 +214,7 @@ TEST_F(UserSession, CancelledPickersLeaveAFinishedRunAlone) {
         state.shown_result.placements = {square_on_sheet(0)};
         state.saved_solutions.resize(2);
         state.saved_solutions[0].layout = state.shown_result;
-        state.iteration_history.resize(3);
+        state.iteration_history = std::vector<plv::IterationStats>(3);
     }
     const std::string output_before = text(app::IDC_OUTPUT_PATH);
     const std::int32_t generation = app::gui_state().preview_generation.load();
