@@ -1,23 +1,35 @@
-// Reads a large generated drawing through the whole DXF load (file reading,
-// chain joining, hole assignment, part building) and prints
-//   dxf_read mb=M seconds=T mb_per_s=R parts=P
-// The drawing is a grid of rounded plates of LINE and ARC entities, each with
-// two CIRCLE holes and an obround slot, written like a CAD program writes
-// them (handles, layers, subclass markers, z values). Optional argument: the
-// number of plates (default 20000, about 45 MB). The best of three loads is
-// reported.
-
+// Reads generated drawings through the whole DXF load (file reading, chain
+// joining, hole assignment, part building) and prints one line per case:
+//   dxf_read case=NAME mb=M seconds=T mb_per_s=R peak_mb=P parts=N
+// (or error="..." in place of parts= when the load refuses the file).
+// "plates" is the ordinary drawing: a grid of rounded plates of LINE and ARC
+// entities, each with two CIRCLE holes and an obround slot, written like a CAD
+// program writes them (handles, layers, subclass markers, z values). The other
+// cases are drawings on which the work of one stage could get out of hand.
+// The best of three loads is reported; peak_mb is the peak resident memory
+// while the case was read (on Linux; elsewhere the process peak so far).
+// Arguments: optionally the number of plates (default 20000, about 45 MB),
+// then the names of the cases to run (default all).
 #include "dxf/part_builder.hpp"
 #include "dxf/paths.hpp"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <psapi.h>
+#endif
 
 namespace {
 
@@ -72,17 +84,24 @@ public:
         real(50, a0);
         real(51, a1);
     }
-    std::string& text() { return out_; }
+    void begin() {
+        group(0, "SECTION");
+        group(2, "ENTITIES");
+    }
+    std::string finish() {
+        group(0, "ENDSEC");
+        group(0, "EOF");
+        return std::move(out_);
+    }
 
 private:
     std::string out_;
     unsigned next_handle_ = 0x100;
 };
 
-std::string make_drawing(int plates) {
+std::string plates_drawing(int plates) {
     Writer w;
-    w.group(0, "SECTION");
-    w.group(2, "ENTITIES");
+    w.begin();
     const int per_row = 100;
     for (int i = 0; i < plates; ++i) {
         const double x = (i % per_row) * 130.0;
@@ -109,39 +128,153 @@ std::string make_drawing(int plates) {
         w.line(sx - 15.0, sy + 5.0, sx + 15.0, sy + 5.0);
         w.arc(sx - 15.0, sy, 5.0, 90.0, 270.0);
     }
-    w.group(0, "ENDSEC");
-    w.group(0, "EOF");
-    return std::move(w.text());
+    return w.finish();
 }
+
+// One LINE written 80 000 times, as CAD exports with stacked duplicates
+// have it: every chain end lies on one of two points.
+std::string duplicated_lines() {
+    Writer w;
+    w.begin();
+    for (int i = 0; i < 80000; ++i) w.line(10.0, 10.0, 60.0, 10.0);
+    return w.finish();
+}
+
+// 25 000 squares of 10 x 10 on a 20 mm pitch, their 100 000 sides in a
+// shuffled order and direction, offset by the given amount (exact even
+// integers at 1e16, so that the squares themselves are still representable).
+std::string shuffled_squares(double offset) {
+    struct Side {
+        double x1, y1, x2, y2;
+    };
+    std::vector<Side> sides;
+    const int per_row = 158;
+    for (int i = 0; i < 25000; ++i) {
+        const double x = offset + (i % per_row) * 20.0;
+        const double y = offset + (i / per_row) * 20.0;
+        sides.push_back({x, y, x + 10.0, y});
+        sides.push_back({x + 10.0, y, x + 10.0, y + 10.0});
+        sides.push_back({x + 10.0, y + 10.0, x, y + 10.0});
+        sides.push_back({x, y + 10.0, x, y});
+    }
+    // Fisher-Yates on the generator's raw output: the same order everywhere.
+    std::uint32_t state = 12345u;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (std::size_t i = sides.size() - 1; i > 0; --i) {
+        std::swap(sides[i], sides[next() % (i + 1)]);
+        if (next() & 1) {
+            std::swap(sides[i].x1, sides[i].x2);
+            std::swap(sides[i].y1, sides[i].y2);
+        }
+    }
+    Writer w;
+    w.begin();
+    for (const Side& s : sides) w.line(s.x1, s.y1, s.x2, s.y2);
+    return w.finish();
+}
+
+// 20 000 circles about one centre, radii 1 to 20 000: every one lies inside
+// all the larger ones (the nest gives no part: its net area is 0).
+std::string concentric_circles() {
+    Writer w;
+    w.begin();
+    for (int i = 1; i <= 20000; ++i) w.circle(0.0, 0.0, static_cast<double>(i));
+    return w.finish();
+}
+
+// Resident memory high-water mark, MB. On Linux the mark can be reset, so
+// that each case gets its own peak.
+void reset_peak() {
+#ifdef __linux__
+    std::ofstream("/proc/self/clear_refs") << "5";
+#endif
+}
+
+double peak_mb() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0.0;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+#else
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmHWM:") {
+            double kb = 0.0;
+            status >> kb;
+            return kb / 1024.0;
+        }
+    }
+    return 0.0;
+#endif
+}
+
+struct Case {
+    const char* name;
+    std::function<std::string()> make;
+    std::size_t parts;  // expected when the file is read
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int plates = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
-    const std::string drawing = make_drawing(plates);
-    const auto file = std::filesystem::temp_directory_path() / "plv_dxf_read_bench.dxf";
-    {
-        std::ofstream out(file, std::ios::binary);
-        out.write(drawing.data(), static_cast<std::streamsize>(drawing.size()));
-        if (!out) {
-            std::fprintf(stderr, "cannot write %s\n", plv::path_to_utf8(file).c_str());
-            return 1;
-        }
+    int arg = 1;
+    int plates = 20000;
+    if (argc > 1 && std::atoi(argv[1]) > 0) {
+        plates = std::atoi(argv[1]);
+        arg = 2;
     }
-
-    double best = 1e300;
-    std::size_t parts = 0;
-    for (int run = 0; run < 3; ++run) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const auto loaded = plv::load_dxf_parts({file}, plv::DxfImportSettings{});
-        const auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
-        parts = loaded.size();
+    const std::vector<Case> cases{
+        {"plates", [plates] { return plates_drawing(plates); }, static_cast<std::size_t>(plates)},
+        {"duplicated_lines", duplicated_lines, 0},
+        {"shuffled_squares", [] { return shuffled_squares(0.0); }, 25000},
+        {"shuffled_squares_1e16", [] { return shuffled_squares(1e16); }, 25000},
+        {"concentric_circles", concentric_circles, 0},
+    };
+    std::vector<std::string> wanted(argv + arg, argv + argc);
+    const auto file = std::filesystem::temp_directory_path() / "plv_dxf_read_bench.dxf";
+    int status = 0;
+    for (const Case& c : cases) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end()) continue;
+        double mb = 0.0;
+        {
+            const std::string drawing = c.make();
+            mb = static_cast<double>(drawing.size()) / 1e6;
+            std::ofstream out(file, std::ios::binary);
+            out.write(drawing.data(), static_cast<std::streamsize>(drawing.size()));
+            if (!out) {
+                std::fprintf(stderr, "cannot write %s\n", plv::path_to_utf8(file).c_str());
+                return 1;
+            }
+        }
+        reset_peak();
+        double best = 1e300;
+        std::size_t parts = 0;
+        std::string error;
+        for (int run = 0; run < 3; ++run) {
+            const auto t0 = std::chrono::steady_clock::now();
+            try {
+                parts = plv::load_dxf_parts({file}, plv::DxfImportSettings{}).size();
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+            const auto t1 = std::chrono::steady_clock::now();
+            best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
+        }
+        std::printf("dxf_read case=%s mb=%.2f seconds=%.3f mb_per_s=%.1f peak_mb=%.0f ", c.name, mb, best, mb / best,
+                    peak_mb());
+        if (error.empty()) {
+            std::printf("parts=%zu\n", parts);
+            if (parts != c.parts) status = 1;
+        } else {
+            std::printf("error=\"%s\"\n", error.c_str());
+        }
+        std::fflush(stdout);
     }
     std::error_code ec;
     std::filesystem::remove(file, ec);
-
-    const double mb = static_cast<double>(drawing.size()) / 1e6;
-    std::printf("dxf_read mb=%.2f seconds=%.3f mb_per_s=%.1f parts=%zu\n", mb, best, mb / best, parts);
-    return parts == static_cast<std::size_t>(plates) ? 0 : 1;
+    return status;
 }
