@@ -235,7 +235,10 @@ int main(int argc, char** argv) {
         {"concentric_circles", concentric_circles, 0},
     };
     std::vector<std::string> wanted(argv + arg, argv + argc);
-    const auto file = std::filesystem::temp_directory_path() / "plv_dxf_read_bench.dxf";
+    // A name of its own: benchmarks run side by side must not share the file.
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("plv_dxf_read_bench_" + std::to_string(stamp) + ".dxf");
     int status = 0;
     for (const Case& c : cases) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end()) continue;

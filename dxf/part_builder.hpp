@@ -9,6 +9,7 @@
 #include "dxf/import_settings.hpp"
 #include "engine/model.hpp"
 
+#include <cstddef>
 #include <filesystem>
 #include <vector>
 
@@ -21,8 +22,11 @@ struct OuterWithHoles {
 };
 
 // Joins the open chains end to end (within max(join_tolerance, 0.001)) and
-// returns the outlines that close, in the order they were closed.
-std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance);
+// returns the outlines that close, in the order they were closed. When
+// ends_tested is given it receives the number of chain ends whose distance
+// was measured: the work of the joining, for tests and benchmarks.
+std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance,
+                                 std::size_t* ends_tested = nullptr);
 
 // Sorts the contours by area (largest first, equal areas in list order) and
 // gives every contour without a parent its holes: all contours below it at
