@@ -6,10 +6,10 @@
 #include "geometry/predicates.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <string>
 
@@ -396,10 +396,14 @@ bool close_chain(geom::Ring& chain, double tol, Contour& contour) {
 
 // ---- Classification ---------------------------------------------------------
 //
-// A parent's box, widened by 1e-4, holds the child's box and so the child's
-// box minimum. A uniform grid over the boxes answers "which boxes hold this
-// point"; boxes spanning many cells are kept in one list that every query
-// reads. The candidates are then tested exactly as the pairwise rule says.
+// The rule: the parent of a contour is, among the contours of larger area
+// whose box (widened by 1e-4) holds its box and whose outline holds it
+// (ring_holds), the one of smallest area, the first in the list among equal
+// areas. The list runs by falling area, so the parent is found by going back
+// from the contour through the contours of larger area and stopping once an
+// area with a holder is done. A parent's widened box holds the child's box
+// minimum, so a grid over the boxes narrows that walk to the boxes holding
+// that point; those are read in the same backward order.
 
 struct Classified {
     const Contour* contour;
@@ -434,8 +438,15 @@ bool ring_holds(const geom::Ring& outer, const geom::Ring& inner) {
     return false;
 }
 
+// Uniform grids over the finite boxes, each coarser level with half as many
+// cells a side: a box goes to the finest level where it spans few cells, into
+// every cell it overlaps, so that large boxes do not crowd the fine cells and
+// nested boxes spread over the levels. Each cell lists its boxes in list
+// order.
 class BoxGrid {
 public:
+    static constexpr std::size_t kMaxLevels = 11;  // 1024 cells a side halved down to 1
+
     explicit BoxGrid(const std::vector<Classified>& items) {
         geom::BoundingBox all;
         std::size_t finite = 0;
@@ -448,57 +459,94 @@ public:
         origin_x_ = all.min_x;
         origin_y_ = all.min_y;
         const auto side = static_cast<std::int64_t>(std::ceil(std::sqrt(static_cast<double>(finite))));
-        n_ = std::clamp<std::int64_t>(side, 1, 1024);
-        cell_w_ = all.width() / static_cast<double>(n_);
-        cell_h_ = all.height() / static_cast<double>(n_);
-        cells_.resize(static_cast<std::size_t>(n_ * n_));
+        for (std::int64_t n = std::clamp<std::int64_t>(side, 1, 1024);; n = (n + 1) / 2) {
+            Level level;
+            level.n = n;
+            level.cell_w = all.width() / static_cast<double>(n);
+            level.cell_h = all.height() / static_cast<double>(n);
+            level.cells.resize(static_cast<std::size_t>(n * n));
+            levels_.push_back(std::move(level));
+            if (n == 1) break;
+        }
         constexpr std::int64_t kMaxCells = 64;
         constexpr double kSlack = 1e-4;
         for (std::size_t j = 0; j < items.size(); ++j) {
             if (!items[j].box_finite) continue;
             const geom::BoundingBox& b = items[j].box;
-            const std::int64_t x0 = index(b.min_x - kSlack, origin_x_, cell_w_);
-            const std::int64_t x1 = index(b.max_x + kSlack, origin_x_, cell_w_);
-            const std::int64_t y0 = index(b.min_y - kSlack, origin_y_, cell_h_);
-            const std::int64_t y1 = index(b.max_y + kSlack, origin_y_, cell_h_);
-            if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCells) {
-                big_.push_back(static_cast<std::uint32_t>(j));
-                continue;
-            }
-            for (std::int64_t y = y0; y <= y1; ++y) {
-                for (std::int64_t x = x0; x <= x1; ++x) {
-                    cells_[static_cast<std::size_t>(y * n_ + x)].push_back(static_cast<std::uint32_t>(j));
+            for (Level& level : levels_) {
+                const std::int64_t x0 = level.index(b.min_x - kSlack, origin_x_, level.cell_w);
+                const std::int64_t x1 = level.index(b.max_x + kSlack, origin_x_, level.cell_w);
+                const std::int64_t y0 = level.index(b.min_y - kSlack, origin_y_, level.cell_h);
+                const std::int64_t y1 = level.index(b.max_y + kSlack, origin_y_, level.cell_h);
+                if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCells && level.n > 1) continue;
+                for (std::int64_t y = y0; y <= y1; ++y) {
+                    for (std::int64_t x = x0; x <= x1; ++x) {
+                        level.cells[static_cast<std::size_t>(y * level.n + x)].push_back(static_cast<std::uint32_t>(j));
+                    }
                 }
+                level.used = true;
+                break;
             }
         }
+        levels_.erase(std::remove_if(levels_.begin(), levels_.end(), [](const Level& l) { return !l.used; }),
+                      levels_.end());
     }
 
-    template <class Visit>
-    void visit_holding(const geom::Point& p, Visit visit) const {
-        if (cells_.empty()) return;
-        const std::int64_t x = index(p.x, origin_x_, cell_w_);
-        const std::int64_t y = index(p.y, origin_y_, cell_h_);
-        for (std::uint32_t j : cells_[static_cast<std::size_t>(y * n_ + x)]) visit(j);
-        for (std::uint32_t j : big_) visit(j);
-    }
+    // The boxes holding p with an index below limit, from the highest index
+    // down, one at a time.
+    class Walk {
+    public:
+        Walk(const BoxGrid& grid, const geom::Point& p, std::uint32_t limit) {
+            for (const Level& level : grid.levels_) {
+                const std::int64_t x = level.index(p.x, grid.origin_x_, level.cell_w);
+                const std::int64_t y = level.index(p.y, grid.origin_y_, level.cell_h);
+                const std::vector<std::uint32_t>& cell = level.cells[static_cast<std::size_t>(y * level.n + x)];
+                const auto end = std::lower_bound(cell.begin(), cell.end(), limit);
+                if (end != cell.begin()) lists_[count_++] = Cursor{cell.data(), static_cast<std::size_t>(end - cell.begin())};
+            }
+        }
+        // False when no box is left.
+        bool next(std::uint32_t& j) {
+            Cursor* top = nullptr;
+            for (std::size_t k = 0; k < count_; ++k) {
+                Cursor& c = lists_[k];
+                if (c.left > 0 && (top == nullptr || c.ids[c.left - 1] > top->ids[top->left - 1])) top = &c;
+            }
+            if (top == nullptr) return false;
+            j = top->ids[--top->left];
+            return true;
+        }
+
+    private:
+        struct Cursor {
+            const std::uint32_t* ids;
+            std::size_t left;
+        };
+        std::array<Cursor, kMaxLevels> lists_{};
+        std::size_t count_ = 0;
+    };
 
 private:
-    // Monotone in v, so a point inside a box maps into the box's cell range.
-    std::int64_t index(double v, double origin, double size) const {
-        if (!(size > 0.0)) return 0;
-        const double f = std::floor((v - origin) / size);
-        if (!(f >= 0.0)) return 0;
-        if (f >= static_cast<double>(n_ - 1)) return n_ - 1;
-        return static_cast<std::int64_t>(f);
-    }
+    struct Level {
+        std::int64_t n = 1;
+        double cell_w = 0.0;
+        double cell_h = 0.0;
+        bool used = false;
+        std::vector<std::vector<std::uint32_t>> cells;
+
+        // Monotone in v, so a point inside a box maps into the box's cell range.
+        std::int64_t index(double v, double origin, double size) const {
+            if (!(size > 0.0)) return 0;
+            const double f = std::floor((v - origin) / size);
+            if (!(f >= 0.0)) return 0;
+            if (f >= static_cast<double>(n - 1)) return n - 1;
+            return static_cast<std::int64_t>(f);
+        }
+    };
 
     double origin_x_ = 0.0;
     double origin_y_ = 0.0;
-    double cell_w_ = 0.0;
-    double cell_h_ = 0.0;
-    std::int64_t n_ = 1;
-    std::vector<std::vector<std::uint32_t>> cells_;
-    std::vector<std::uint32_t> big_;
+    std::vector<Level> levels_;
 };
 
 // An outline spanning more than the double range (finite area, a width
@@ -565,7 +613,7 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
     return contours;
 }
 
-std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours) {
+std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours, std::size_t* boxes_tested) {
     // A contour without a finite area would poison the sort and every area
     // comparison; it cannot be a part either.
     std::vector<Classified> items;
@@ -581,29 +629,28 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
     const std::size_t n = items.size();
     std::vector<std::int32_t> parent(n, -1);
     BoxGrid grid(items);
-    std::vector<std::uint32_t> candidates;
+    std::size_t tested = 0;
+    std::size_t group_start = 0;  // first contour of the current run of equal areas
     for (std::size_t i = 0; i < n; ++i) {
+        if (items[i].contour->area != items[group_start].contour->area) group_start = i;
         if (!items[i].box_finite) continue;
-        const double area_i = items[i].contour->area;
-        candidates.clear();
-        grid.visit_holding(geom::Point{items[i].box.min_x, items[i].box.min_y}, [&](std::uint32_t j) {
-            const Classified& cj = items[j];
-            if (j != i && cj.contour->area > area_i && cj.box_finite && box_within(items[i].box, cj.box)) {
-                candidates.push_back(j);
-            }
-        });
-        // The list runs by falling area, so the candidate of smallest area
-        // comes last; among equal areas the first in the list wins. Test the
-        // outlines from the smallest area up and stop once an area is done.
-        // (The indices are distinct: any sort gives the same order.)
-        std::sort(candidates.begin(), candidates.end(), std::greater<>());
+        // Only the contours before the run have a larger area. Going back
+        // through them, the first area with a holder gives the parent: the
+        // first holder in the list among that area's contours.
+        BoxGrid::Walk walk(grid, geom::Point{items[i].box.min_x, items[i].box.min_y},
+                           static_cast<std::uint32_t>(group_start));
         std::size_t best_j = n;
-        for (std::uint32_t j : candidates) {
+        std::uint32_t j = 0;
+        while (walk.next(j)) {
             if (best_j != n && items[j].contour->area != items[best_j].contour->area) break;
-            if (ring_holds(items[j].contour->ring, items[i].contour->ring)) best_j = j;
+            ++tested;
+            if (box_within(items[i].box, items[j].box) && ring_holds(items[j].contour->ring, items[i].contour->ring)) {
+                best_j = j;
+            }
         }
         if (best_j != n) parent[i] = static_cast<std::int32_t>(best_j);
     }
+    if (boxes_tested != nullptr) *boxes_tested = tested;
 
     std::vector<OuterWithHoles> outers;
     std::vector<std::int32_t> outer_index(n, -1);
@@ -612,13 +659,13 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
         outer_index[i] = static_cast<std::int32_t>(outers.size());
         outers.push_back(OuterWithHoles{items[i].contour->ring, items[i].contour->area, {}});
     }
+    // A parent stands before its child in the list, so the root of every
+    // contour is known by the time the contour is reached.
+    std::vector<std::size_t> root(n);
     for (std::size_t i = 0; i < n; ++i) {
+        root[i] = parent[i] == -1 ? i : root[static_cast<std::size_t>(parent[i])];
         if (parent[i] == -1) continue;
-        std::size_t root = i;
-        for (std::size_t steps = 0; steps < n && parent[root] != -1; ++steps) {
-            root = static_cast<std::size_t>(parent[root]);
-        }
-        if (outer_index[root] >= 0) outers[static_cast<std::size_t>(outer_index[root])].holes.push_back(*items[i].contour);
+        outers[static_cast<std::size_t>(outer_index[root[i]])].holes.push_back(*items[i].contour);
     }
     return outers;
 }

@@ -30,8 +30,11 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
 
 // Sorts the contours by area (largest first, equal areas in list order) and
 // gives every contour without a parent its holes: all contours below it at
-// any depth. Contours whose area is not finite are dropped.
-std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours);
+// any depth. Contours whose area is not finite are dropped. When boxes_tested
+// is given it receives the number of candidate parents whose box was tested:
+// the work of the search, for tests and benchmarks.
+std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours,
+                                              std::size_t* boxes_tested = nullptr);
 
 // Parts of one file: cleaned, moved to the origin, named after the file's
 // stem ("stem", or "stem-1", "stem-2"... when the file has several outers).
