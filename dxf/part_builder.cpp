@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 namespace plv {
@@ -559,6 +560,18 @@ bool all_finite(const geom::Polygon& shape) {
     return finite(shape.outer) && std::all_of(shape.holes.begin(), shape.holes.end(), finite);
 }
 
+// A part whose coordinates are so large that fewer than about a million
+// steps of the doubles there span it: near the origin its points would be
+// where the file puts them, out there they are not, and nothing read of it
+// (which ends meet, which points survive, what holds what) is what the
+// drawing says.
+bool too_far_out(const geom::Ring& outer) {
+    const geom::BoundingBox box = geom::ring_bounds(outer);
+    const double far = std::max({std::abs(box.min_x), std::abs(box.max_x), std::abs(box.min_y), std::abs(box.max_y)});
+    const double step = std::nextafter(far, HUGE_VAL) - far;
+    return std::max(box.width(), box.height()) < 0x1p20 * step;
+}
+
 }  // namespace
 
 std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance,
@@ -684,6 +697,7 @@ std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const s
         for (const Contour& h : o.holes) shape.holes.push_back(clean_ring(h.ring));
         shape = geom::normalize_polygon(shape);
         if (shape.net_area() < settings.min_area || !all_finite(shape)) continue;
+        if (too_far_out(o.outer)) throw std::runtime_error("DXF part too far from the origin for its size: " + source);
         Part part;
         part.name = numbered ? stem + "-" + std::to_string(++number) : stem;
         part.shape = std::move(shape);

@@ -38,6 +38,8 @@ std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contou
 
 // Parts of one file: cleaned, moved to the origin, named after the file's
 // stem ("stem", or "stem-1", "stem-2"... when the file has several outers).
+// Throws std::runtime_error "DXF part too far from the origin for its size:
+// <path>" when a part lies so far out that its coordinates cannot describe it.
 std::vector<Part> build_parts(const std::vector<OuterWithHoles>& outers, const std::filesystem::path& file,
                               const DxfImportSettings& settings);
 
@@ -46,8 +48,9 @@ std::vector<Part> parts_from_geometry(const DxfFileGeometry& geometry, const std
                                       const DxfImportSettings& settings);
 
 // Expands the inputs into DXF files, reads each and returns all their parts
-// in file order. Any error ("DXF input not found: ", "Cannot open DXF: ", a
-// file-system error) ends the call with no parts.
+// in file order. Any error ("DXF input not found: ", "Cannot open DXF: ",
+// "DXF part too far from the origin for its size: ", a file-system error)
+// ends the call with no parts.
 std::vector<Part> load_dxf_parts(const std::vector<std::filesystem::path>& inputs,
                                  const DxfImportSettings& settings);
 
