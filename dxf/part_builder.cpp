@@ -48,9 +48,11 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 // Ends in a k-d tree built once by median splits, every node with the box of
 // its ends and the smallest pending chain index below it. A look-up goes down
-// the child with the smaller index first and skips every subtree that is
-// farther than tol on an axis or holds no chain below the best found, so ends
-// that coincide or crowd one spot cost about the depth of the tree.
+// the child with the smaller index first, skips every subtree whose box is
+// farther than tol or holds no chain below the best found, and takes the
+// smallest index of a subtree whose box lies within tol as a whole, so ends
+// that coincide or crowd one spot cost about the depth of the tree; only
+// boxes that the circle of radius tol cuts are opened.
 class EndTree {
 public:
     EndTree(std::vector<End> ends, std::size_t chains, const std::vector<char>& pending)
@@ -63,7 +65,7 @@ public:
 
     // Lowers best to the smallest pending chain index below it with an end
     // within tol of p.
-    void find(const geom::Point& p, double tol, std::size_t& best, std::size_t& tested) const {
+    void find(const geom::Point& p, double tol, std::size_t& best, std::size_t& steps) const {
         if (nodes_.empty()) return;
         std::uint32_t stack[128];
         std::size_t top = 0;
@@ -71,16 +73,25 @@ public:
         while (top > 0) {
             const Node& node = nodes_[stack[--top]];
             if (node.min_pending >= best) continue;
-            // The distance to an end is at least its gap on either axis.
-            if (p.x - node.box.max_x > tol || node.box.min_x - p.x > tol || p.y - node.box.max_y > tol ||
-                node.box.min_y - p.y > tol) {
+            ++steps;
+            // The distance from p to the nearest and to the farthest point of
+            // the box; rounding is monotone, so no end of the box is nearer
+            // than the first and none is farther than the second.
+            const double nx = std::max({node.box.min_x - p.x, p.x - node.box.max_x, 0.0});
+            const double ny = std::max({node.box.min_y - p.y, p.y - node.box.max_y, 0.0});
+            if (geom::point_distance(geom::Point{nx, ny}, geom::Point{0.0, 0.0}) > tol) continue;
+            const double fx = std::max(node.box.max_x - p.x, p.x - node.box.min_x);
+            const double fy = std::max(node.box.max_y - p.y, p.y - node.box.min_y);
+            if (geom::point_distance(geom::Point{fx, fy}, geom::Point{0.0, 0.0}) <= tol) {
+                // Every end of the box is within tol: its smallest pending chain is it.
+                best = node.min_pending;
                 continue;
             }
             if (node.left == kNone) {
                 for (std::uint32_t e = node.begin; e < node.end; ++e) {
                     const std::uint32_t chain = ends_[e].slot / 2;
                     if (chain >= best || !(*pending_)[chain]) continue;
-                    ++tested;
+                    ++steps;
                     if (geom::point_distance(p, geom::Point{ends_[e].x, ends_[e].y}) <= tol) best = chain;
                 }
                 continue;
@@ -247,7 +258,7 @@ public:
 
     // Lowers best to the smallest pending chain index below it with an end
     // within tol of p.
-    void find(const geom::Point& p, std::size_t& best, std::size_t& tested) {
+    void find(const geom::Point& p, std::size_t& best, std::size_t& steps) {
         if (!(std::isfinite(p.x) && std::isfinite(p.y))) return;
         // An end within tol lies between p - tol and p + tol on each axis, so
         // in a cell between theirs; widened by half, so that the rounding of
@@ -257,12 +268,12 @@ public:
         bool crowded = false;
         for (double x = x0;; x = next_cell(x)) {
             for (double y = y0;; y = next_cell(y)) {
-                crowded = scan_cell(CellKey{x, y}, p, best, tested) || crowded;
+                crowded = scan_cell(CellKey{x, y}, p, best, steps) || crowded;
                 if (!(y < y1)) break;
             }
             if (!(x < x1)) break;
         }
-        if (crowded) tree_.find(p, tol_, best, tested);
+        if (crowded) tree_.find(p, tol_, best, steps);
     }
 
     void remove(std::size_t chain) { tree_.remove(chain); }
@@ -270,7 +281,7 @@ public:
 private:
     // Reads one cell's pending ends, lowering best; true when the cell is a
     // crowded one, whose ends are in the tree.
-    bool scan_cell(const CellKey& key, const geom::Point& p, std::size_t& best, std::size_t& tested) {
+    bool scan_cell(const CellKey& key, const geom::Point& p, std::size_t& best, std::size_t& steps) {
         const std::uint32_t cell = find(key);
         if (cell == kNone) return false;
         Cell& c = cells_[cell];
@@ -282,7 +293,7 @@ private:
             if (!pending_[chain]) continue;
             ids_[c.start + kept++] = end;
             if (chain >= best) continue;
-            ++tested;
+            ++steps;
             if (geom::point_distance(p, geom::Point{end.x, end.y}) <= tol_) best = chain;
         }
         c.count = kept;
@@ -575,7 +586,7 @@ bool too_far_out(const geom::Ring& outer) {
 }  // namespace
 
 std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance,
-                                 std::size_t* ends_tested) {
+                                 std::size_t* lookup_steps) {
     const double tol = std::max(join_tolerance, 0.001);
     const std::size_t n = chains.size();
     std::vector<Contour> contours;
@@ -584,7 +595,7 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
     EndGrid grid(chains, pending, tol);
     GrowingChain cur;
     geom::Ring finished;
-    std::size_t tested = 0;
+    std::size_t steps = 0;
 
     std::size_t first_pending = 0;
     for (;;) {
@@ -596,8 +607,8 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
 
         for (;;) {
             std::size_t best = n;
-            grid.find(cur.last(), best, tested);
-            grid.find(cur.first(), best, tested);
+            grid.find(cur.last(), best, steps);
+            grid.find(cur.first(), best, steps);
             if (best == n) break;
 
             const geom::Ring& c = chains[best];
@@ -622,7 +633,7 @@ std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double j
         Contour contour;
         if (close_chain(finished, tol, contour)) contours.push_back(std::move(contour));
     }
-    if (ends_tested != nullptr) *ends_tested = tested;
+    if (lookup_steps != nullptr) *lookup_steps = steps;
     return contours;
 }
 

@@ -23,16 +23,16 @@ struct OuterWithHoles {
 
 // Joins the open chains end to end (within max(join_tolerance, 0.001)) and
 // returns the outlines that close, in the order they were closed. When
-// ends_tested is given it receives the number of chain ends whose distance
-// was measured: the work of the joining, for tests and benchmarks.
+// lookup_steps is given it receives the number of chain ends and boxes of
+// ends that the look-ups examined: the work of the joining, for tests.
 std::vector<Contour> join_chains(const std::vector<geom::Ring>& chains, double join_tolerance,
-                                 std::size_t* ends_tested = nullptr);
+                                 std::size_t* lookup_steps = nullptr);
 
 // Sorts the contours by area (largest first, equal areas in list order) and
 // gives every contour without a parent its holes: all contours below it at
 // any depth. Contours whose area is not finite are dropped. When boxes_tested
 // is given it receives the number of candidate parents whose box was tested:
-// the work of the search, for tests and benchmarks.
+// the work of the search, for tests.
 std::vector<OuterWithHoles> classify_contours(const std::vector<Contour>& contours,
                                               std::size_t* boxes_tested = nullptr);
 
