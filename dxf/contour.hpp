@@ -12,9 +12,9 @@ struct Contour {
 };
 
 // The ring's area: ring_area, except where the ring lies so far out for its
-// size that the products of ring_area may have lost a thousandth of it; then
-// the same sum taken about the ring's box minimum, which is what the outline
-// gives near the origin.
+// size that the products of ring_area have lost more than a thousandth of
+// it; then the same sum taken about the ring's box minimum, which is what the
+// outline gives near the origin.
 double contour_area(const geom::Ring& ring);
 
 // Closes the ring and removes duplicate and collinear vertices (tolerance

@@ -90,8 +90,9 @@ public:
             if (node.left == kNone) {
                 for (std::uint32_t e = node.begin; e < node.end; ++e) {
                     const std::uint32_t chain = ends_[e].slot / 2;
-                    if (chain >= best || !(*pending_)[chain]) continue;
+                    if (!(*pending_)[chain]) continue;
                     ++steps;
+                    if (chain >= best) continue;
                     if (geom::point_distance(p, geom::Point{ends_[e].x, ends_[e].y}) <= tol) best = chain;
                 }
                 continue;
@@ -292,8 +293,8 @@ private:
             const std::uint32_t chain = end.slot / 2;
             if (!pending_[chain]) continue;
             ids_[c.start + kept++] = end;
-            if (chain >= best) continue;
             ++steps;
+            if (chain >= best) continue;
             if (geom::point_distance(p, geom::Point{end.x, end.y}) <= tol_) best = chain;
         }
         c.count = kept;
