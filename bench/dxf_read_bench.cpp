@@ -12,6 +12,7 @@
 // then the names of the cases to run (default all).
 #include "dxf/part_builder.hpp"
 #include "dxf/paths.hpp"
+#include "peak_memory.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -24,12 +25,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#include <psapi.h>
-#endif
 
 namespace {
 
@@ -185,33 +180,6 @@ std::string concentric_circles() {
     return w.finish();
 }
 
-// Resident memory high-water mark, MB. On Linux the mark can be reset, so
-// that each case gets its own peak.
-void reset_peak() {
-#ifdef __linux__
-    std::ofstream("/proc/self/clear_refs") << "5";
-#endif
-}
-
-double peak_mb() {
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS counters{};
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0.0;
-    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
-#else
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == "VmHWM:") {
-            double kb = 0.0;
-            status >> kb;
-            return kb / 1024.0;
-        }
-    }
-    return 0.0;
-#endif
-}
-
 struct Case {
     const char* name;
     std::function<std::string()> make;
@@ -253,7 +221,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        reset_peak();
+        bench::reset_peak();
         double best = 1e300;
         std::size_t parts = 0;
         std::string error;
@@ -268,7 +236,7 @@ int main(int argc, char** argv) {
             best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
         }
         std::printf("dxf_read case=%s mb=%.2f seconds=%.3f mb_per_s=%.1f peak_mb=%.0f ", c.name, mb, best, mb / best,
-                    peak_mb());
+                    bench::peak_mb());
         if (error.empty()) {
             std::printf("parts=%zu\n", parts);
             if (parts != c.parts) status = 1;
