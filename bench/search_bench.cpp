@@ -9,6 +9,7 @@
 // runs found the same layout.
 
 #include "engine/iterative_search.hpp"
+#include "peak_memory.hpp"
 #include "typical_job.hpp"
 
 #include <chrono>
@@ -18,14 +19,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -46,19 +39,6 @@ std::vector<plv::Part> array_mix_job() {
     add("angle", bench::l_shape(300, 200, 40), 5);
     add("flange", bench::with_square_hole(bench::rectangle(150, 150), 30, 30, 90), 5);
     return parts;
-}
-
-// Peak resident memory of this process so far, MB.
-double peak_mb() {
-#ifdef _WIN32
-    PROCESS_MEMORY_COUNTERS counters{};
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0.0;
-    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
-#else
-    rusage usage{};
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-#endif
 }
 
 // FNV-1a over every placement's part, copy, sheet, position and angle: equal
@@ -92,7 +72,7 @@ void array_mix() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("array_mix copies=%d seconds=%.2f peak_mb=%.0f sheets=%d placed=%zu "
                 "occupied=%.1f layout=%016llx\n",
-                copies, seconds, peak_mb(), r.result.sheets_used(), r.result.placements.size(),
+                copies, seconds, bench::peak_mb(), r.result.sheets_used(), r.result.placements.size(),
                 r.result.occupied_area(),
                 static_cast<unsigned long long>(layout_hash(r.result)));
     std::fflush(stdout);

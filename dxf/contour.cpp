@@ -50,9 +50,35 @@ geom::Ring clean_ring(geom::Ring ring) {
     return ring;
 }
 
+double contour_area(const geom::Ring& ring) {
+    const double area = geom::ring_area(ring);
+    const std::size_t n = ring.size();
+    if (n < 3) return area;
+    // Each product of the sum is rounded, and so is every addition: the sum
+    // is off by at most (n + 1) half-ulps of the sum of the products' sizes.
+    double size = 0.0;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        size += std::abs(ring[i].x * ring[i + 1].y) + std::abs(ring[i + 1].x * ring[i].y);
+    }
+    size += std::abs(ring[n - 1].x * ring[0].y) + std::abs(ring[0].x * ring[n - 1].y);
+    const double bound = static_cast<double>(n + 1) * 0x1p-53 * size;
+    if (bound <= 0x1p-10 * 2.0 * area) return area;
+    // The differences from a point of the ring's own box are exact, as long
+    // as the ring's size is small beside its distance from the origin.
+    const geom::BoundingBox box = geom::ring_bounds(ring);
+    geom::Ring near_origin(ring);
+    for (geom::Point& p : near_origin) {
+        p.x -= box.min_x;
+        p.y -= box.min_y;
+    }
+    const double near_area = geom::ring_area(near_origin);
+    // The bound is the worst case; where the area itself agrees, it stands.
+    return std::abs(area - near_area) <= 0x1p-10 * near_area ? area : near_area;
+}
+
 bool make_contour(geom::Ring ring, Contour& contour) {
     geom::Ring cleaned = clean_ring(std::move(ring));
-    const double area = geom::ring_area(cleaned);
+    const double area = contour_area(cleaned);
     if (!(area > 0.0)) return false;
     contour.ring = std::move(cleaned);
     contour.area = area;

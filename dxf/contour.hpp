@@ -11,6 +11,12 @@ struct Contour {
     double area = 0.0;  // ring_area of the ring
 };
 
+// The ring's area: ring_area, except where the ring lies so far out for its
+// size that the products of ring_area have lost more than a thousandth of
+// it; then the same sum taken about the ring's box minimum, which is what the
+// outline gives near the origin.
+double contour_area(const geom::Ring& ring);
+
 // Closes the ring and removes duplicate and collinear vertices (tolerance
 // 1e-7), one at a time from the front; never goes below a closed triangle
 // and never removes the first point. Works in the given ring's storage, so

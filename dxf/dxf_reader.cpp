@@ -229,7 +229,7 @@ bool read_circle(const Group& g, const DxfImportSettings& settings, Contour& con
         ring.push_back(geom::Point{cx + r * std::cos(angle), cy + r * std::sin(angle)});
     }
     ring.push_back(ring.front());
-    contour.area = geom::ring_area(ring);
+    contour.area = contour_area(ring);
     contour.ring = std::move(ring);
     return true;
 }

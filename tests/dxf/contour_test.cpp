@@ -96,3 +96,22 @@ TEST(CleanRing, LongStraightRunsStayLinear) {
     const Ring out = plv::clean_ring(r);
     expect_same(out, {{0, 0}, {100000, 0}, {100000, 10}, {0, 0}});
 }
+
+// Near the origin the area is ring_area's, to the bit; far out, where the
+// products of ring_area lose the area, it is the area of the same outline
+// near the origin.
+TEST(ContourArea, RingAreaNearTheOriginAndTheNearAreaFarOut) {
+    auto square = [](double x, double y, double side) {
+        return Ring{{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}, {x, y}};
+    };
+    Ring circle;
+    for (int i = 0; i < 256; ++i) circle.push_back({18000 + 0.5 * std::cos(i * 0.0245), 13000 + 0.5 * std::sin(i * 0.0245)});
+    circle.push_back(circle.front());
+    for (const Ring& r : {square(0.3, 0.7, 10), square(12000.1, 17000.3, 1.5), circle, square(-5e3, 3e3, 0.25)}) {
+        EXPECT_EQ(plv::contour_area(r), geom::ring_area(r));
+    }
+    for (double o : {1e9 + 0.25, -7e9 - 0.5, 1e12}) {
+        EXPECT_EQ(plv::contour_area(square(o, o, 10)), 100.0) << o;
+        EXPECT_EQ(plv::contour_area(square(o + 0.125, o - 3, 10)), 100.0) << o;
+    }
+}

@@ -23,3 +23,13 @@ TEST(DxfFuzzRegressions, EveryKeptInputReadsCleanly) {
     }
     EXPECT_GT(inputs, 0);
 }
+
+// A drawing over the point limit is refused before its points are made; the
+// check takes that refusal as a clean outcome, as the fuzz target must.
+TEST(DxfFuzzRegressions, RefusalOverThePointLimitIsClean) {
+    std::ifstream in(plv::test::data_dir() / "fuzz-regressions" / "long_bulged_polyline.dxf", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    EXPECT_THROW(plv::read_dxf_text(text, plv::DxfImportSettings{}, 1000), plv::DxfTooLarge);
+    EXPECT_EQ(plv::fuzz::check_dxf_input(text, 1000), "");
+}

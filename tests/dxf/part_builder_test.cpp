@@ -76,7 +76,7 @@ std::vector<Contour> reference_join(std::vector<Ring> pending, double join_toler
             continue;
         cur.back() = cur.front();
         Ring ring = plv::clean_ring(cur);
-        const double area = geom::ring_area(ring);
+        const double area = plv::contour_area(ring);
         if (area > 0) out.push_back({ring, area});
     }
     return out;
@@ -271,6 +271,115 @@ TEST(DxfChaining, EndsThatAreNotFiniteNeverJoin) {
     for (std::size_t i = 0; i < got.size(); ++i) expect_same_ring(got[i].ring, want[i].ring);
 }
 
+// ---- Generated drawings where an index could go wrong or slow -------------------
+
+// Squares of side 10 on a 20 mm pitch, their sides shuffled and some reversed,
+// moved by offset (even integers stay exact up to 2^54).
+std::vector<Ring> shuffled_squares(int squares, double offset, unsigned seed) {
+    std::vector<Ring> sides;
+    for (int i = 0; i < squares; ++i) {
+        const double x = offset + (i % 50) * 20.0, y = offset + (i / 50) * 20.0;
+        sides.push_back(seg(x, y, x + 10, y));
+        sides.push_back(seg(x + 10, y, x + 10, y + 10));
+        sides.push_back(seg(x + 10, y + 10, x, y + 10));
+        sides.push_back(seg(x, y + 10, x, y));
+    }
+    std::mt19937 g(seed);
+    std::shuffle(sides.begin(), sides.end(), g);
+    for (Ring& r : sides) {
+        if (g() & 1) std::reverse(r.begin(), r.end());
+    }
+    return sides;
+}
+
+// Chains of two or three points whose ends all lie in one spot of 0.35 x 0.35,
+// so that every end is near many others and some ends near it are beyond 0.2.
+std::vector<Ring> crowded_spot(int chains, unsigned seed) {
+    std::mt19937 g(seed);
+    std::uniform_real_distribution<double> u(0.0, 0.35);
+    std::vector<Ring> out;
+    for (int i = 0; i < chains; ++i) {
+        Ring r{{u(g), u(g)}};
+        if (i % 3 == 0) r.push_back({50.0 + u(g), u(g)});
+        r.push_back({u(g), u(g)});
+        out.push_back(r);
+    }
+    return out;
+}
+
+std::vector<Ring> copies(const std::vector<Ring>& chains, int times) {
+    std::vector<Ring> out;
+    for (int t = 0; t < times; ++t) out.insert(out.end(), chains.begin(), chains.end());
+    return out;
+}
+
+std::vector<Ring> operator+(std::vector<Ring> a, const std::vector<Ring>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(DxfChaining, SameAsTheFullScanOnGeneratedDrawings) {
+    const std::vector<Ring> square{seg(0, 0, 100, 0), seg(100, 0, 100, 100), seg(100, 100, 0, 100), seg(0, 100, 0, 0)};
+    // Lines from near one centre, their inner ends nudged within the tolerance.
+    std::vector<Ring> star;
+    for (int i = 0; i < 120; ++i) {
+        const double a = i * 0.05;
+        star.push_back(seg(0.001 * (i % 7), -0.001 * (i % 5), 30 * std::cos(a), 30 * std::sin(a)));
+    }
+    const struct {
+        const char* what;
+        std::vector<Ring> chains;
+        double join;
+    } cases[] = {
+        {"duplicated line", copies({seg(10, 10, 60, 10)}, 300) + square, 0.2},
+        {"duplicated square", copies(square, 60), 0.2},
+        {"crowded spot", crowded_spot(400, 1), 0.2},
+        {"crowded spot, wide tolerance", crowded_spot(300, 2), 5.0},
+        {"crowded spot, tolerance 0", crowded_spot(300, 3), 0.0},
+        {"star", star + copies(star, 2), 0.2},
+        {"squares near the origin", shuffled_squares(300, 0.0, 4), 0.2},
+        {"squares at 1e16", shuffled_squares(300, 1e16, 5), 0.2},
+        {"squares at -3e15", shuffled_squares(300, -3e15, 6), 0.2},
+        {"squares at 1e300", shuffled_squares(50, 1e300, 7), 0.2},
+        {"near, far and crowded", shuffled_squares(100, 1e16, 8) + crowded_spot(200, 9) + shuffled_squares(100, 0, 10),
+         0.2},
+    };
+    for (const auto& c : cases) {
+        const auto got = plv::join_chains(c.chains, c.join);
+        const auto want = reference_join(c.chains, c.join);
+        ASSERT_EQ(got.size(), want.size()) << c.what;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            expect_same_ring(got[i].ring, want[i].ring);
+            EXPECT_EQ(got[i].area, want[i].area) << c.what;
+        }
+    }
+}
+
+// A look-up examines a few ends and boxes of ends per chain however the ends
+// lie: all on two points, crowded into one spot, or far out, where every
+// finite coordinate costs what it costs near the origin.
+TEST(DxfChaining, LookUpWorkStaysNearLinear) {
+    const struct {
+        const char* what;
+        std::vector<Ring> chains;
+        std::size_t steps_per_chain;
+    } cases[] = {
+        {"20000 copies of one line", copies({seg(10, 10, 60, 10)}, 20000), 4},
+        {"20000 chains in one spot", crowded_spot(20000, 11), 40},
+        {"5000 squares near the origin", shuffled_squares(5000, 0.0, 12), 6},
+        {"5000 squares at 1e16", shuffled_squares(5000, 1e16, 12), 6},
+    };
+    for (const auto& c : cases) {
+        std::size_t steps = 0;
+        plv::join_chains(c.chains, 0.2, &steps);
+        EXPECT_LE(steps, c.steps_per_chain * c.chains.size()) << c.what;
+    }
+    std::size_t near = 0, far = 0;
+    EXPECT_EQ(plv::join_chains(shuffled_squares(2000, 0.0, 13), 0.2, &near).size(), 2000u);
+    EXPECT_EQ(plv::join_chains(shuffled_squares(2000, 1e16, 13), 0.2, &far).size(), 2000u);
+    EXPECT_EQ(near, far);
+}
+
 // ---- Classification -----------------------------------------------------------
 
 TEST(DxfClassification, NestingBoxesAndEqualAreas) {
@@ -350,6 +459,93 @@ TEST(DxfClassification, SameAsThePairwiseRuleOnRandomLayouts) {
             ASSERT_EQ(got[i].holes.size(), want[i].holes.size()) << round;
             for (std::size_t k = 0; k < got[i].holes.size(); ++k) expect_same_ring(got[i].holes[k].ring, want[i].holes[k].ring);
         }
+    }
+}
+
+Contour circle_contour(double cx, double cy, double r, int n = 24) { return contour_of(circle_ring(cx, cy, r, n)); }
+
+std::vector<Contour> concentric(int count, int each = 1) {
+    std::vector<Contour> out;
+    for (int i = 1; i <= count; ++i) {
+        for (int k = 0; k < each; ++k) out.push_back(circle_contour(0, 0, i));
+    }
+    return out;
+}
+
+// A plate with holes on a grid, listed holes first.
+std::vector<Contour> perforated(int side) {
+    std::vector<Contour> out;
+    for (int i = 0; i < side * side; ++i) out.push_back(circle_contour(10 + (i % side) * 10, 10 + (i / side) * 10, 3, 12));
+    out.push_back(contour_of(rect(0, 0, side * 10 + 10, side * 10 + 10)));
+    return out;
+}
+
+TEST(DxfClassification, SameAsThePairwiseRuleOnNestedDrawings) {
+    // Squares inside squares, each with an L-shaped island whose notch holds
+    // a square that is in the L's box but not in the L.
+    std::vector<Contour> nest;
+    for (int i = 0; i < 40; ++i) {
+        const double o = i * 20.0, w = 2000 - 40.0 * i;
+        nest.push_back(contour_of(rect(o, o, w, w)));
+    }
+    for (int i = 0; i < 30; ++i) {
+        const double x = 900 + (i % 6) * 30.0, y = 900 + (i / 6) * 30.0;
+        nest.push_back(contour_of({{x, y}, {x + 20, y}, {x + 20, y + 8}, {x + 8, y + 8}, {x + 8, y + 20}, {x, y + 20}}));
+        nest.push_back(contour_of(rect(x + 12, y + 12, 5, 5)));
+    }
+    // Long strips stacked, and a frame around all of them.
+    std::vector<Contour> strips;
+    for (int i = 0; i < 200; ++i) strips.push_back(contour_of(rect(0, i * 3.0, 1000 - i, 2)));
+    strips.push_back(contour_of(rect(-1, -1, 1002, 700)));
+    const struct {
+        const char* what;
+        std::vector<Contour> contours;
+    } cases[] = {
+        {"concentric circles", concentric(300)},
+        {"concentric circles, each twice", concentric(100, 2)},
+        {"nested squares with islands", nest},
+        {"stacked strips in a frame", strips},
+        {"perforated plate", perforated(20)},
+    };
+    for (const auto& c : cases) {
+        const auto got = plv::classify_contours(c.contours);
+        const auto want = reference_classify(c.contours);
+        ASSERT_EQ(got.size(), want.size()) << c.what;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            expect_same_ring(got[i].outer, want[i].outer);
+            ASSERT_EQ(got[i].holes.size(), want[i].holes.size()) << c.what;
+            for (std::size_t k = 0; k < got[i].holes.size(); ++k) expect_same_ring(got[i].holes[k].ring, want[i].holes[k].ring);
+        }
+    }
+}
+
+// The search for a parent stops at the first area that holds the contour, and
+// boxes far from it are not read: a few candidates per contour.
+TEST(DxfClassification, ParentSearchWorkOnDeepNests) {
+    // Long strips, each with a square hole, that span the drawing's width.
+    std::vector<Contour> strips;
+    for (int i = 0; i < 3000; ++i) {
+        strips.push_back(contour_of(rect(0, i * 3.0, 1000 - i * 0.1, 2)));
+        strips.push_back(contour_of(rect(500, i * 3.0 + 0.5, 1, 1)));
+    }
+    const struct {
+        const char* what;
+        std::vector<Contour> contours;
+        std::size_t outers;
+        std::size_t holes;
+        std::size_t tested_per_contour;
+    } cases[] = {
+        {"5000 concentric circles", concentric(5000), 1, 4999, 2},
+        {"2000 concentric circles, each twice", concentric(2000, 2), 2, 3998, 2},
+        {"a plate with 4900 holes", perforated(70), 1, 4900, 2},
+        {"3000 strips with holes", strips, 3000, 1, 40},
+    };
+    for (const auto& c : cases) {
+        std::size_t tested = 0;
+        const auto outers = plv::classify_contours(c.contours, &tested);
+        ASSERT_EQ(outers.size(), c.outers) << c.what;
+        EXPECT_EQ(outers[0].holes.size(), c.holes) << c.what;
+        EXPECT_LE(tested, c.tested_per_contour * c.contours.size()) << c.what;
     }
 }
 
@@ -465,6 +661,41 @@ TEST(DxfLoad, FoldersAndRepeatsAndFailures) {
     // One bad input: the whole load fails, with no parts.
     EXPECT_THROW(plv::load_dxf_parts({dir.path(), dir.path() / "b/notes.txt"}, plv::DxfImportSettings{}),
                  std::runtime_error);
+}
+
+// Squares of lines at a far offset read as the same squares near the origin
+// (same parts, names, holes and points), until the doubles out there are too
+// coarse for their size: then the file is refused with an error naming it.
+TEST(DxfLoad, FarOutPartsReadAsNearTheOriginOrAreRefused) {
+    auto drawing = [](double o) {
+        Groups g;
+        for (int i = 0; i < 12; ++i) {
+            const double x = o + i * 40.0, side = 10.0 + 2 * (i % 5);
+            g = g + square_lines(x, o, side) + square_lines(x + 2, o + 2, 4);
+        }
+        return entities(square_lines(o + 1000, o - 500, 64) + g + square_lines(o + 1008, o - 492, 16));
+    };
+    TempDir dir;
+    const auto near = plv::load_dxf_parts({dir.write("near.dxf", drawing(0.0))}, plv::DxfImportSettings{});
+    ASSERT_EQ(near.size(), 13u);
+    for (double o : {1e9 + 0.25, -7e9 - 0.5}) {
+        const auto far = plv::load_dxf_parts({dir.write("near.dxf", drawing(o))}, plv::DxfImportSettings{});
+        ASSERT_EQ(far.size(), near.size()) << o;
+        for (std::size_t i = 0; i < far.size(); ++i) {
+            EXPECT_EQ(far[i].name, near[i].name) << o;
+            expect_same_ring(far[i].shape.outer, near[i].shape.outer);
+            ASSERT_EQ(far[i].shape.holes.size(), near[i].shape.holes.size()) << o;
+            for (std::size_t k = 0; k < far[i].shape.holes.size(); ++k)
+                expect_same_ring(far[i].shape.holes[k], near[i].shape.holes[k]);
+        }
+    }
+    const fs::path file = dir.write("far.dxf", drawing(1e16));
+    try {
+        plv::load_dxf_parts({file}, plv::DxfImportSettings{});
+        ADD_FAILURE() << "a part at 1e16 read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "DXF part too far from the origin for its size: " + plv::path_to_utf8(file));
+    }
 }
 
 TEST(DxfLoad, NonAsciiFileNames) {
