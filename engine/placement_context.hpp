@@ -124,8 +124,10 @@ class PositionSet {
 public:
     // Cells are 2^-8 mm wide and offset so that round coordinates (whole,
     // half or tenth millimetres) lie well inside a cell rather than on its
-    // edge, where a lookup needs four.
-    static constexpr double kCellOffset = 0.00137;
+    // edge, where a lookup needs four. The offset holds one whole cell more,
+    // so that every coordinate a position may have (from -1e-6 on) lands in
+    // cell 1 or above, where the short lookup applies.
+    static constexpr double kCellOffset = 0.00137 + 1.0 / 256.0;
     static constexpr double kCellScale = 256.0;
 
     PositionSet();
