@@ -138,13 +138,19 @@ public:
     // Whether no position lies within 1e-6 on both axes; if so the point,
     // which the caller then stores at `index`, joins the set.
     bool add_if_new(double x, double y, std::uint32_t index) {
+        if (x >= -1e-6 && y >= -1e-6) return add_if_new_listed(x, y, index);
+        return add_if_new_anywhere(x, y, index);
+    }
+    // The same for a position that may be listed: x and y at least -1e-6,
+    // and so (the cell offset being over a cell) in cell 1 or above.
+    bool add_if_new_listed(double x, double y, std::uint32_t index) {
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
         // point: the usual case, checked here.
         const double tx = (x + kCellOffset) * kCellScale;
         const double ty = (y + kCellOffset) * kCellScale;
-        if (tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37) {
+        if (tx < 0x1p37 && ty < 0x1p37) {
             const auto cx = static_cast<std::int64_t>(tx);
             const auto cy = static_cast<std::int64_t>(ty);
             constexpr double kInner = 0.5 - 1e-3;

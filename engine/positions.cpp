@@ -306,7 +306,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     const auto offer = [&](double x, double y) {
         if (out.size() >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
-        if (!ws.set.add_if_new(x, y, static_cast<std::uint32_t>(out.size()))) return;
+        if (!ws.set.add_if_new_listed(x, y, static_cast<std::uint32_t>(out.size()))) return;
         out.push_back(Point{x, y});
     };
 
