@@ -151,11 +151,12 @@ public:
         const double tx = (x + kCellOffset) * kCellScale;
         const double ty = (y + kCellOffset) * kCellScale;
         if (tx < 0x1p37 && ty < 0x1p37) {
-            const auto cx = static_cast<std::int64_t>(tx);
-            const auto cy = static_cast<std::int64_t>(ty);
-            constexpr double kInner = 0.5 - 1e-3;
-            if (std::fabs(tx - static_cast<double>(cx) - 0.5) < kInner &&
-                std::fabs(ty - static_cast<double>(cy) - 0.5) < kInner) {
+            // The cell, when a window of 1e-3 cells each side stays in it.
+            constexpr double kEdge = 1e-3;
+            const auto cx = static_cast<std::int64_t>(tx - kEdge);
+            const auto cy = static_cast<std::int64_t>(ty - kEdge);
+            if (cx == static_cast<std::int64_t>(tx + kEdge) &&
+                cy == static_cast<std::int64_t>(ty + kEdge)) {
                 const Point* points = points_->data();
                 std::size_t s = slot_of(cx, cy);
                 for (;; s = (s + 1) & mask_) {
