@@ -252,12 +252,14 @@ TEST(PlacerFastPaths, BandedPointTestEqualsTheLibrary) {
 
 // Full sheets of mixed parts, where every list reaches its caps and most
 // positions are turned down by coverage, placement by placement against the
-// reference placer.
+// reference placer; on narrowed sheets most are turned down by the sheet's
+// right edge instead.
 TEST(PlacerFastPaths, FullSheetLayoutsEqualTheReference) {
     struct Case {
         const char* name;
         std::uint32_t seed;
         void (*apply)(IterativeNestingOptions&);
+        double width = 0.0;  // the sheet's, when not 0
     };
     const Case cases[] = {
         {"best position", 21, [](IterativeNestingOptions&) {}},
@@ -271,10 +273,16 @@ TEST(PlacerFastPaths, FullSheetLayoutsEqualTheReference) {
              o.opt_ratio = 0.3;
              o.extra_positions = false;
          }},
+        {"narrowed sheet", 24, [](IterativeNestingOptions&) {}, 840.0},
+        {"narrowed sheet, top 3", 25, [](IterativeNestingOptions& o) {
+             o.top_k = 3;
+             o.position_seed = 5;
+         }, 1650.0},
     };
     for (const Case& c : cases) {
         testing::PlacementJob job;
         testing::make_bench_job(job, c.name, 24, c.seed);
+        if (c.width > 0.0) job.sheet.width = c.width;
         c.apply(job.options);
         job.options.compact = false;
         const NestingResult fast = place_items_on_sheets(job.sheet, job.items, job.options, {});
