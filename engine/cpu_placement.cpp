@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace plv {
 
@@ -243,16 +244,26 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
             }
             first = ws.grid_size;
         }
-        for (std::size_t i = first; i < count; ++i) {
-            const Point p = pts[i];
-            // box_inside_sheet of the moved box, with the sheet's limits
-            // taken once.
-            if (!(rb.min_x + p.x >= -kEngineTolerance && rb.min_y + p.y >= -kEngineTolerance &&
-                  rb.max_x + p.x <= right && rb.max_y + p.y <= top)) {
-                continue;
+        // box_inside_sheet of the moved box, with the sheet's limits taken
+        // once. Every listed position is at least -1e-6 on both axes, so for
+        // a box whose minimum is the origin (every rotated shape's) the
+        // minima pass as they are (0 + v is v) and only the maxima can fail.
+        const auto scan = [&](auto at_origin) {
+            for (std::size_t i = first; i < count; ++i) {
+                const Point p = pts[i];
+                if (!(rb.max_x + p.x <= right && rb.max_y + p.y <= top)) continue;
+                if (!at_origin && !(rb.min_x + p.x >= -kEngineTolerance &&
+                                    rb.min_y + p.y >= -kEngineTolerance)) {
+                    continue;
+                }
+                if (probes.any_covered(p.x * inverse, p.y * inverse)) continue;
+                keep(i);
             }
-            if (probes.any_covered(p.x * inverse, p.y * inverse)) continue;
-            keep(i);
+        };
+        if (rb.min_x == 0.0 && rb.min_y == 0.0) {
+            scan(std::true_type{});
+        } else {
+            scan(std::false_type{});
         }
         ws.inner_runs.emplace_back(run_start, inner_grid.size());
     }

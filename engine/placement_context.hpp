@@ -124,8 +124,10 @@ class PositionSet {
 public:
     // Cells are 2^-8 mm wide and offset so that round coordinates (whole,
     // half or tenth millimetres) lie well inside a cell rather than on its
-    // edge, where a lookup needs four.
-    static constexpr double kCellOffset = 0.00137;
+    // edge, where a lookup needs four. The offset holds one whole cell more,
+    // so that every coordinate a position may have (from -1e-6 on) lands in
+    // cell 1 or above, where the short lookup applies.
+    static constexpr double kCellOffset = 0.00137 + 1.0 / 256.0;
     static constexpr double kCellScale = 256.0;
 
     PositionSet();
@@ -136,18 +138,25 @@ public:
     // Whether no position lies within 1e-6 on both axes; if so the point,
     // which the caller then stores at `index`, joins the set.
     bool add_if_new(double x, double y, std::uint32_t index) {
+        if (x >= -1e-6 && y >= -1e-6) return add_if_new_listed(x, y, index);
+        return add_if_new_anywhere(x, y, index);
+    }
+    // The same for a position that may be listed: x and y at least -1e-6,
+    // and so (the cell offset being over a cell) in cell 1 or above.
+    bool add_if_new_listed(double x, double y, std::uint32_t index) {
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
         // point: the usual case, checked here.
         const double tx = (x + kCellOffset) * kCellScale;
         const double ty = (y + kCellOffset) * kCellScale;
-        if (tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37) {
-            const auto cx = static_cast<std::int64_t>(tx);
-            const auto cy = static_cast<std::int64_t>(ty);
-            constexpr double kInner = 0.5 - 1e-3;
-            if (std::fabs(tx - static_cast<double>(cx) - 0.5) < kInner &&
-                std::fabs(ty - static_cast<double>(cy) - 0.5) < kInner) {
+        if (tx < 0x1p37 && ty < 0x1p37) {
+            // The cell, when a window of 1e-3 cells each side stays in it.
+            constexpr double kEdge = 1e-3;
+            const auto cx = static_cast<std::int64_t>(tx - kEdge);
+            const auto cy = static_cast<std::int64_t>(ty - kEdge);
+            if (cx == static_cast<std::int64_t>(tx + kEdge) &&
+                cy == static_cast<std::int64_t>(ty + kEdge)) {
                 const Point* points = points_->data();
                 std::size_t s = slot_of(cx, cy);
                 for (;; s = (s + 1) & mask_) {

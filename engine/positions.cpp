@@ -303,11 +303,14 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     if (!extra || sheet.empty()) return false;
     ws.set.start_extras();
 
+    // out.size(), kept apart so that it stays in a register.
+    std::size_t listed = out.size();
     const auto offer = [&](double x, double y) {
-        if (out.size() >= kListLimit) return;
+        if (listed >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
-        if (!ws.set.add_if_new(x, y, static_cast<std::uint32_t>(out.size()))) return;
+        if (!ws.set.add_if_new_listed(x, y, static_cast<std::uint32_t>(listed))) return;
         out.push_back(Point{x, y});
+        ++listed;
     };
 
     const BoundingBox& sb = shape.box;
@@ -317,7 +320,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     const double cy = (sb.min_y + sb.max_y) * 0.5;
     for (std::size_t p = 0; p < sheet.size(); ++p) {
         // A full list takes nothing more.
-        if (out.size() >= kListLimit) break;
+        if (listed >= kListLimit) break;
         const PlacedShape& ps = sheet.shape(p, placed);
         const BoundingBox& b = sheet.box(p);
         offer(b.max_x + spacing, b.min_y);
@@ -351,11 +354,11 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
                 }
             }
         }
-        if (out.size() < kListLimit) {
+        if (listed < kListLimit) {
             for (const Point& q : ps.outline_samples) {
-                if (out.size() >= kListLimit) break;
+                if (listed >= kListLimit) break;
                 for (const Point& s : shape.outline_samples) {
-                    if (out.size() >= kListLimit) break;
+                    if (listed >= kListLimit) break;
                     const double dx = q.x - s.x;
                     const double dy = q.y - s.y;
                     offer(dx + spacing, dy);

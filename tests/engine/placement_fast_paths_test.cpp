@@ -30,10 +30,10 @@ using testing::draw_int;
 
 // A coordinate where the set's lookups differ: anywhere on a sheet, a hair
 // from a cell edge, around 0 (where truncation of the cell changes sign),
-// near the end of the cells' fast range, far out.
+// near the end of the cells' fast range, far out, beyond the clamp.
 double awkward_coordinate(std::mt19937& g) {
     const double cell = 1.0 / PositionSet::kCellScale;
-    switch (draw_int(g, 0, 5)) {
+    switch (draw_int(g, 0, 6)) {
         case 0:
             return draw(g, 0, 3000);
         case 1: {
@@ -47,6 +47,8 @@ double awkward_coordinate(std::mt19937& g) {
             return 0x1p29 + draw(g, -2, 2);
         case 4:
             return draw(g, -1e7, 1e9);
+        case 5:
+            return draw(g, 0x1p30, 0x1p32);  // beyond the clamp of the far cells
         default:
             return draw_int(g, 0, 300) * 0.5;
     }
@@ -87,8 +89,15 @@ TEST(PlacerFastPaths, PositionSetDecidesAsTheLinearScan) {
                 points.resize(grid_size);
                 set.start_extras();
                 for (int cluster = 0; cluster < 120 && points.size() < 4900; ++cluster) {
-                    const double bx = awkward_coordinate(g);
-                    const double by = awkward_coordinate(g);
+                    // A quarter of the clusters around grid points, which
+                    // went in by the other path.
+                    const bool on_grid = grid_size > 0 && draw_int(g, 0, 3) == 0;
+                    const Point base =
+                        on_grid ? points[static_cast<std::size_t>(
+                                      draw_int(g, 0, static_cast<int>(grid_size) - 1))]
+                                : Point{awkward_coordinate(g), awkward_coordinate(g)};
+                    const double bx = base.x;
+                    const double by = base.y;
                     const double steps[] = {0.0, 0.5e-6, -0.5e-6, 0.99e-6, -0.99e-6, 1e-6,
                                             -1e-6, 1.01e-6, -1.01e-6, 2e-6};
                     for (int k = 0; k < 8; ++k) {
@@ -243,12 +252,14 @@ TEST(PlacerFastPaths, BandedPointTestEqualsTheLibrary) {
 
 // Full sheets of mixed parts, where every list reaches its caps and most
 // positions are turned down by coverage, placement by placement against the
-// reference placer.
+// reference placer; on narrowed sheets most are turned down by the sheet's
+// right edge instead.
 TEST(PlacerFastPaths, FullSheetLayoutsEqualTheReference) {
     struct Case {
         const char* name;
         std::uint32_t seed;
         void (*apply)(IterativeNestingOptions&);
+        double width = 0.0;  // the sheet's, when not 0
     };
     const Case cases[] = {
         {"best position", 21, [](IterativeNestingOptions&) {}},
@@ -262,10 +273,16 @@ TEST(PlacerFastPaths, FullSheetLayoutsEqualTheReference) {
              o.opt_ratio = 0.3;
              o.extra_positions = false;
          }},
+        {"narrowed sheet", 24, [](IterativeNestingOptions&) {}, 840.0},
+        {"narrowed sheet, top 3", 25, [](IterativeNestingOptions& o) {
+             o.top_k = 3;
+             o.position_seed = 5;
+         }, 1650.0},
     };
     for (const Case& c : cases) {
         testing::PlacementJob job;
         testing::make_bench_job(job, c.name, 24, c.seed);
+        if (c.width > 0.0) job.sheet.width = c.width;
         c.apply(job.options);
         job.options.compact = false;
         const NestingResult fast = place_items_on_sheets(job.sheet, job.items, job.options, {});
