@@ -8,7 +8,7 @@ namespace plv {
 
 struct Contour {
     geom::Ring ring;    // closed: the first point repeated at the end
-    double area = 0.0;  // ring_area of the ring
+    double area = 0.0;  // contour_area of the ring
 };
 
 // The ring's area: ring_area, except where the ring lies so far out for its

@@ -244,14 +244,13 @@ public:
             for (std::uint32_t k = 0; k < 2; ++k) {
                 const std::uint32_t cell = cell_of_end[e++];
                 if (cell == kNone) continue;
-                const auto slot = static_cast<std::uint32_t>(2 * i + k);
+                const geom::Point& p = k == 0 ? chains[i].front() : chains[i].back();
+                const End end{p.x, p.y, static_cast<std::uint32_t>(2 * i + k)};
                 Cell& c = cells_[cell];
                 if (c.crowded) {
-                    const geom::Point& p = k == 0 ? chains[i].front() : chains[i].back();
-                    crowded.push_back(End{p.x, p.y, slot});
+                    crowded.push_back(end);
                 } else {
-                    ids_[c.start + c.count++] = End{k == 0 ? chains[i].front().x : chains[i].back().x,
-                                                    k == 0 ? chains[i].front().y : chains[i].back().y, slot};
+                    ids_[c.start + c.count++] = end;
                 }
             }
         }
