@@ -178,14 +178,14 @@ private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
     // A slot holds the position's index + 1, 0 when empty: two bytes keep
-    // the whole table in the nearest cache. Filled slots are listed so that
-    // forgetting costs one write per position; the grid went in first, so
-    // dropping extras never cuts a grid chain.
+    // the table small. Filled slots are listed so that forgetting costs one
+    // write per position; the grid went in first, so dropping extras never
+    // cuts a grid chain.
     std::size_t slot_of(std::int64_t cx, std::int64_t cy) const {
         // The high bits of the products depend on every bit of the cells.
         const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
                                 static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
-        return static_cast<std::size_t>(h >> 50) & mask_;
+        return static_cast<std::size_t>(h >> (64 - kSlotBits));
     }
     bool add_if_new_anywhere(double x, double y, std::uint32_t index);
     bool chain_has_near(std::size_t start, double x, double y) const;
@@ -196,6 +196,13 @@ private:
     }
     // Empties the slots filled after the first `keep`.
     void clear_from(std::size_t keep);
+
+    // 2^16 slots for at most 5000 positions: mostly empty, so a look-up
+    // usually ends at its first slot (a fuller table of 2^14 slots made the
+    // chain walks a third of the set's cost). A slot's number still fits
+    // the two bytes of the filled list.
+    static constexpr int kSlotBits = 16;
+    static_assert(kSlotBits <= 16, "filled_ holds slot numbers in two bytes");
 
     std::vector<std::uint16_t> slots_;
     std::size_t mask_ = 0;

@@ -179,7 +179,7 @@ const SheetCoverage& SheetState::coverage(double width, double height,
 }
 
 PositionSet::PositionSet() {
-    slots_.assign(std::size_t{1} << 14, 0);
+    slots_.assign(std::size_t{1} << kSlotBits, 0);
     filled_.assign(slots_.size(), 0);
     mask_ = slots_.size() - 1;
 }
