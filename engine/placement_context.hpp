@@ -192,7 +192,7 @@ private:
     void put(double x, double y, std::uint32_t index);
     void take(std::size_t slot, std::uint32_t index) {
         slots_[slot] = static_cast<std::uint16_t>(index + 1);
-        filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
+        filled_.push_back(static_cast<std::uint16_t>(slot));
     }
     // Empties the slots filled after the first `keep`.
     void clear_from(std::size_t keep);
@@ -206,10 +206,9 @@ private:
 
     std::vector<std::uint16_t> slots_;
     std::size_t mask_ = 0;
-    // The filled slots in filling order, the grid's first; each slot is
-    // filled once at most, so the table's size bounds them.
+    // The filled slots in filling order, the grid's first: as many as the
+    // positions listed, far fewer than the slots.
     std::vector<std::uint16_t> filled_;
-    std::size_t filled_count_ = 0;
     std::size_t grid_count_ = 0;  // of them the grid's
     bool in_grid_ = true;
     const std::vector<Point>* points_ = nullptr;

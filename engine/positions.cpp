@@ -180,13 +180,13 @@ const SheetCoverage& SheetState::coverage(double width, double height,
 
 PositionSet::PositionSet() {
     slots_.assign(std::size_t{1} << kSlotBits, 0);
-    filled_.assign(slots_.size(), 0);
+    filled_.reserve(8192);
     mask_ = slots_.size() - 1;
 }
 
 void PositionSet::clear_from(std::size_t keep) {
-    for (std::size_t i = keep; i < filled_count_; ++i) slots_[filled_[i]] = 0;
-    filled_count_ = keep;
+    for (std::size_t i = keep; i < filled_.size(); ++i) slots_[filled_[i]] = 0;
+    filled_.resize(keep);
 }
 
 void PositionSet::start_grid(const std::vector<Point>* points) {
@@ -197,7 +197,7 @@ void PositionSet::start_grid(const std::vector<Point>* points) {
 }
 
 void PositionSet::start_extras() {
-    if (in_grid_) grid_count_ = filled_count_;
+    if (in_grid_) grid_count_ = filled_.size();
     clear_from(grid_count_);
     in_grid_ = false;
 }
