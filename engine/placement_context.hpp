@@ -198,9 +198,9 @@ private:
     void clear_from(std::size_t keep);
 
     // 2^16 slots for at most 5000 positions: mostly empty, so a look-up
-    // usually ends at its first slot (a fuller table of 2^14 slots made the
-    // chain walks a third of the set's cost). A slot's number still fits
-    // the two bytes of the filled list.
+    // usually ends at its first slot (with 2^14 slots a whole layout took
+    // about a tenth longer). A slot's number still fits the two bytes of
+    // the filled list.
     static constexpr int kSlotBits = 16;
     static_assert(kSlotBits <= 16, "filled_ holds slot numbers in two bytes");
 
