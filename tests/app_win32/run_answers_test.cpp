@@ -32,6 +32,9 @@ using run_test::RunWindow;
 // Iterations the run makes before the click.
 constexpr std::size_t kLong = 2000;
 
+// Where the last mouse move this thread took put the pointer.
+POINT g_moved_to{-1, -1};
+
 // Takes messages one at a time until `done` holds or the time is up; false
 // when the time ran out. The limit is checked between any two messages.
 bool loop_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -41,6 +44,7 @@ bool loop_until(const std::function<bool()>& done, std::chrono::milliseconds lim
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) continue;
+            if (msg.message == WM_MOUSEMOVE) g_moved_to = msg.pt;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         } else {
@@ -64,20 +68,31 @@ HWND side_window(const char* name, WNDPROC proc, DWORD style, int x, int y, int 
     return window;
 }
 
-// A left click at a screen point, as the mouse would make it.
+// A left click at a screen point, as the mouse would make it: the pointer
+// moves there, and once this thread has taken the move the button goes down
+// and up there. Under Wine the pointer's old place (where the display still
+// has it) now and then comes back as a move just before button events sent
+// without a place, and the click lands there; the system's cursor position
+// is no sign, as it is at the new place at once.
 bool click_at(POINT p) {
     const int w = GetSystemMetrics(SM_CXSCREEN);
     const int h = GetSystemMetrics(SM_CYSCREEN);
     if (p.x < 0 || p.y < 0 || p.x >= w || p.y >= h) return false;
-    SetCursorPos(p.x, p.y);
-    INPUT input[3] = {};
-    for (INPUT& i : input) i.type = INPUT_MOUSE;
-    input[0].mi.dx = static_cast<LONG>((p.x * 65535LL + (w - 1) / 2) / (w - 1));
-    input[0].mi.dy = static_cast<LONG>((p.y * 65535LL + (h - 1) / 2) / (h - 1));
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return SendInput(3, input, sizeof(INPUT)) == 3;
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = static_cast<LONG>((p.x * 65535LL + (w - 1) / 2) / (w - 1));
+    move.mi.dy = static_cast<LONG>((p.y * 65535LL + (h - 1) / 2) / (h - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    if (SendInput(1, &move, sizeof(INPUT)) != 1) return false;
+    // A pointer already there may make no move at all: then the wait runs
+    // out and the click goes where the pointer is, as it should.
+    loop_until([p] { return g_moved_to.x == p.x && g_moved_to.y == p.y; }, 2s);
+    // The button events carry the place too, so that they land there even
+    // when the pointer's old place comes back in between.
+    INPUT press[2] = {move, move};
+    press[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    return SendInput(2, press, sizeof(INPUT)) == 2;
 }
 
 class RunAnswers : public RunWindow {
