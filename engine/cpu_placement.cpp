@@ -137,6 +137,7 @@ struct Attempt {
     const std::vector<const RotatedShape*>& shapes;  // per angle tried
     bool has_box;  // the sheet holds placements
     const BoundingBox& sheet_box;  // the box around them
+    const Part* part;
     // A position with an outline point deep inside a placed shape is taken;
     // null where that cannot be known early.
     const SheetCoverage* cover;
@@ -145,6 +146,17 @@ struct Attempt {
         const RotatedShape& r = *shapes[e.angle];
         return position_free(r.geo, r.shape, e.px, e.py, geom::translate_box(r.box, e.px, e.py),
                              placed, state, options.spacing);
+    }
+    // The same for a position as rank_positions listed it: an extra found
+    // taken is marked never free on this sheet.
+    bool is_free_listed(const RankedPosition& e, const Workspace& ws) const {
+        if (is_free(e)) return true;
+        std::vector<std::uint64_t>* never = ws.angle_never_free[e.angle];
+        if (never != nullptr && e.index >= ws.grid_size) {
+            const std::uint16_t m = ws.angle_offers[e.angle][e.index - ws.grid_size];
+            (*never)[m >> 6] |= std::uint64_t{1} << (m & 63);
+        }
+        return false;
     }
     RankKeys keys_at(const BoundingBox& moved) const {
         const BoundingBox united = has_box ? geom::box_union(moved, sheet_box) : moved;
@@ -166,12 +178,24 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
     inner_grid.clear();
     inner_extra.clear();
     ws.inner_runs.clear();
+    if (ws.angle_offers.size() < at.shapes.size()) ws.angle_offers.resize(at.shapes.size());
+    ws.angle_never_free.assign(at.shapes.size(), nullptr);
+    at.state.start_known_try();
+    // Extras marked never free are left out: skipping them changes nothing
+    // only while no position's keys can be NaN, which holds for finite
+    // boxes. The sheet box only grows by placements inside the sheet, so it
+    // stays finite.
+    const BoundingBox& sb = at.sheet_box;
+    const bool finite_box = std::isfinite(sb.min_x) && std::isfinite(sb.min_y) &&
+                            std::isfinite(sb.max_x) && std::isfinite(sb.max_y);
     bool any_nan = has_nan(inner);
     const double inverse = at.cover != nullptr ? at.cover->inverse() : 0.0;
     grid_positions(ws.xs, ws.ys, ws);
     for (std::size_t a = 0; a < at.shapes.size(); ++a) {
         const RotatedShape& r = *at.shapes[a];
         extra_positions(at.placed, at.state, r, at.options.spacing, at.options.extra_positions, ws);
+        ws.extra_offers.swap(ws.angle_offers[a]);
+        const std::vector<std::uint16_t>& offers = ws.angle_offers[a];
         ws.probes.clear();
         for (const Point& q : r.probes) ws.probes.push_back(Point{q.x * inverse, q.y * inverse});
         const bool probe = at.cover != nullptr && !ws.probes.empty();
@@ -248,15 +272,40 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
         // once. Every listed position is at least -1e-6 on both axes, so for
         // a box whose minimum is the origin (every rotated shape's) the
         // minima pass as they are (0 + v is v) and only the maxima can fail.
+        // Extras known never to be free skip the probes; those found
+        // covered now are marked.
+        std::vector<std::uint64_t>* known = nullptr;
+        if (probe && finite_box && !offers.empty() && ws.offers_made <= 0x10000 &&
+            std::isfinite(rb.max_x) && std::isfinite(rb.max_y)) {
+            known = &at.state.never_free(at.part, r.angle, at.options.spacing);
+            const std::size_t words = (std::size_t{offers.back()} >> 6) + 1;
+            if (known->size() < words) known->resize(words, 0);
+            ws.angle_never_free[a] = known;
+        }
+        const std::uint16_t* made = offers.data();
+        const std::size_t grid = ws.grid_size;
         const auto scan = [&](auto at_origin) {
             for (std::size_t i = first; i < count; ++i) {
+                std::uint64_t* word = nullptr;
+                std::uint64_t bit = 0;
+                if (known != nullptr && i >= grid) {
+                    const std::uint16_t m = made[i - grid];
+                    word = known->data() + (m >> 6);
+                    bit = std::uint64_t{1} << (m & 63);
+                    if ((*word & bit) != 0) continue;
+                }
                 const Point p = pts[i];
                 if (!(rb.max_x + p.x <= right && rb.max_y + p.y <= top)) continue;
                 if (!at_origin && !(rb.min_x + p.x >= -kEngineTolerance &&
                                     rb.min_y + p.y >= -kEngineTolerance)) {
                     continue;
                 }
-                if (probes.any_covered(p.x * inverse, p.y * inverse)) continue;
+                const double tx = p.x * inverse;
+                const double ty = p.y * inverse;
+                if (probes.any_covered(tx, ty)) {
+                    if (word != nullptr) *word |= bit;
+                    continue;
+                }
                 keep(i);
             }
         };
@@ -369,7 +418,7 @@ void accept_in_key_order(const Attempt& at, const RankKeys& inner, std::size_t w
         e.py = best->py;
         e.angle = best->angle;
         e.index = best->index;
-        if (at.is_free(e)) accepted.push_back(e);
+        if (at.is_free_listed(e, ws)) accepted.push_back(e);
     }
     std::vector<RankedPosition>& ranked = ws.ranked;
     const auto after = [](const RankedPosition& a, const RankedPosition& b) {
@@ -380,7 +429,7 @@ void accept_in_key_order(const Attempt& at, const RankKeys& inner, std::size_t w
         std::pop_heap(ranked.begin(), ranked.end(), after);
         const RankedPosition e = ranked.back();
         ranked.pop_back();
-        if (at.is_free(e)) accepted.push_back(e);
+        if (at.is_free_listed(e, ws)) accepted.push_back(e);
     }
 }
 
@@ -433,7 +482,7 @@ bool place_cpu(const Sheet& sheet, const NestingItem& item, const std::vector<do
                                      ? &state.coverage(sheet.width, sheet.height, placed)
                                      : nullptr;
     if (cover != nullptr && cover->empty()) cover = nullptr;
-    const Attempt at{sheet, placed, state, options, shapes, has_box, sheet_box, cover};
+    const Attempt at{sheet, placed, state, options, shapes, has_box, sheet_box, &part, cover};
     // The first five keys of the inner group; y and x are each position's own.
     const RankKeys inner = has_box ? union_keys(sheet_box, 0.0, 0.0, options) : RankKeys{};
 

@@ -95,6 +95,18 @@ public:
     const SheetCoverage& coverage(double width, double height,
                                   const std::vector<Placement>& placed) const;
 
+    // The extra positions of a part at an angle that can never be free
+    // here, a bit per offer in offering order (offers below -1e-6 left
+    // out). The offers of one shape on this sheet repeat from try to try:
+    // the sheet only grows, so they only run longer. A position with a
+    // probe in a marked cell, or one a placed shape conflicts with, stays so
+    // as the sheet grows. The bits of the last kKnownShapes shapes asked
+    // for are kept; start_known_try begins a try, and nothing asked for in
+    // the current try is dropped.
+    std::vector<std::uint64_t>& never_free(const Part* part, double angle, double spacing) const;
+    void start_known_try() const { ++known_clock_; }
+    static constexpr std::size_t kKnownShapes = 32;
+
 private:
     std::vector<BoundingBox> boxes_;
     mutable std::vector<std::unique_ptr<PlacedShape>> shapes_;  // null until needed
@@ -104,6 +116,15 @@ private:
     mutable ConflictScratch scratch_;
     mutable SheetCoverage coverage_;
     mutable std::size_t covered_ = 0;  // shapes marked in coverage_
+    struct KnownShape {
+        const Part* part;
+        std::uint64_t angle;    // bits of the angle
+        std::uint64_t spacing;  // bits of the spacing
+        std::uint64_t used;     // the try that last asked for it
+        std::vector<std::uint64_t> never_free;
+    };
+    mutable std::vector<std::unique_ptr<KnownShape>> known_;  // never moved: tries hold references
+    mutable std::uint64_t known_clock_ = 0;
 
     // coordinate_lists of the sheet as it was at lists_size placements, for
     // the spacing lists_spacing: copies of other parts try the same sheet.
@@ -266,6 +287,14 @@ struct Workspace {
     std::vector<std::pair<std::size_t, std::size_t>> inner_runs;
     std::vector<RankedPosition> accepted;
     std::vector<Point> probes;  // one angle's probes in coverage units
+    // The place in offering order of each extra position listed (its index
+    // less grid_size), for never_free: the angle's from extra_positions,
+    // then kept per angle tried with the angle's bits (null: none kept).
+    // Two bytes each: an angle with more offers than that keeps no bits.
+    std::vector<std::uint16_t> extra_offers;
+    std::size_t offers_made = 0;  // by the last extra_positions
+    std::vector<std::vector<std::uint16_t>> angle_offers;
+    std::vector<std::vector<std::uint64_t>*> angle_never_free;
 };
 
 // The sorted, merged and thinned coordinate lists of a sheet.

@@ -178,6 +178,28 @@ const SheetCoverage& SheetState::coverage(double width, double height,
     return coverage_;
 }
 
+std::vector<std::uint64_t>& SheetState::never_free(const Part* part, double angle,
+                                                  double spacing) const {
+    const auto a = std::bit_cast<std::uint64_t>(angle);
+    const auto s = std::bit_cast<std::uint64_t>(spacing);
+    KnownShape* oldest = nullptr;
+    for (const std::unique_ptr<KnownShape>& k : known_) {
+        if (k->part == part && k->angle == a && k->spacing == s) {
+            k->used = known_clock_;
+            return k->never_free;
+        }
+        if (k->used < known_clock_ && (oldest == nullptr || k->used < oldest->used)) {
+            oldest = k.get();
+        }
+    }
+    if (known_.size() >= kKnownShapes && oldest != nullptr) {
+        *oldest = KnownShape{part, a, s, known_clock_, {}};
+        return oldest->never_free;
+    }
+    known_.push_back(std::make_unique<KnownShape>(KnownShape{part, a, s, known_clock_, {}}));
+    return known_.back()->never_free;
+}
+
 PositionSet::PositionSet() {
     slots_.assign(std::size_t{1} << kSlotBits, 0);
     filled_.reserve(8192);
@@ -300,16 +322,24 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
                      const RotatedShape& shape, double spacing, bool extra, Workspace& ws) {
     std::vector<Point>& out = ws.positions;
     out.resize(ws.grid_size);
+    ws.extra_offers.clear();
+    ws.offers_made = 0;
     if (!extra || sheet.empty()) return false;
     ws.set.start_extras();
 
     // out.size(), kept apart so that it stays in a register.
     std::size_t listed = out.size();
-    const auto offer = [&](double x, double y) {
+    std::size_t offers = 0;  // made so far, less those below -1e-6
+    std::vector<std::uint16_t>& made = ws.extra_offers;
+    made.reserve(kListLimit);
+    // Inlined by force: the loops below call it in their innermost step.
+    const auto offer = [&](double x, double y) __attribute__((always_inline)) {
         if (listed >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
+        const auto m = static_cast<std::uint16_t>(offers++);
         if (!ws.set.add_if_new_listed(x, y, static_cast<std::uint32_t>(listed))) return;
         out.push_back(Point{x, y});
+        made.push_back(m);
         ++listed;
     };
 
@@ -369,6 +399,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
             }
         }
     }
+    ws.offers_made = offers;
     return true;
 }
 
