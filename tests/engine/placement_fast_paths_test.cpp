@@ -4,7 +4,9 @@
 // row for the grid) against the probe list walked in order, the coverage
 // marks filled a word at a time with the banded point
 // test against the library's point test cell by cell, and whole layouts of
-// full sheets against the reference placer.
+// full sheets, and of jobs that try the same shapes on the same sheets again
+// and again (where extras found never free are remembered), against the
+// reference placer.
 
 #include "engine/placement_context.hpp"
 #include "engine/sheet_coverage.hpp"
@@ -290,6 +292,64 @@ TEST(PlacerFastPaths, FullSheetLayoutsEqualTheReference) {
             reference::place_items_on_sheets(job.sheet, job.items, job.options, {});
         ASSERT_EQ(testing::layout_difference(fast, ref), "") << c.name;
         EXPECT_GE(fast.placements.size(), 20u) << c.name;
+    }
+}
+
+// Extras found never free on a sheet are remembered per part and angle and
+// left out of later tries there. Jobs that try the same shapes on the same
+// full sheets again and again, against the reference placer: many copies of
+// a few parts over several sheets, more angles than a sheet keeps shapes
+// for (so one try asks for more than are kept), and more parts than that
+// coming back in turn (so remembered shapes are dropped and made again).
+TEST(PlacerFastPaths, ExtrasRememberedAsNeverFreeChangeNoLayout) {
+    struct Case {
+        const char* name;
+        std::uint32_t seed;
+        int kinds;
+        int copies;  // of each kind
+        int angles;  // evenly spread
+        double spacing;
+        int top_k;
+        bool interleave;  // the parts in turn, not each part's copies together
+        double size;      // of the parts, about
+    };
+    static_assert(detail::SheetState::kKnownShapes < 40);
+    const Case cases[] = {
+        {"copies over several sheets", 31, 3, 14, 4, 5.0, 1, false, 50.0},
+        {"top 3 at spacing 0", 32, 3, 12, 4, 0.0, 3, false, 60.0},
+        {"more angles than kept shapes", 33, 1, 16, 40, 5.0, 3, false, 60.0},
+        {"more shapes than kept, in turn", 34, 10, 3, 4, 2.0, 1, true, 55.0},
+    };
+    for (const Case& c : cases) {
+        std::mt19937 g(c.seed);
+        testing::PlacementJob job;
+        job.sheet = Sheet{draw(g, 260, 340), draw(g, 180, 240)};
+        for (int i = 0; i < c.kinds; ++i) {
+            job.parts.push_back(testing::random_part(g, c.size * draw(g, 0.7, 1.4), i, true));
+            job.parts.back().allow_rotation = true;
+            job.parts.back().quantity = c.copies;
+        }
+        IterativeNestingOptions& o = job.options;
+        o.spacing = c.spacing;
+        o.top_k = c.top_k;
+        o.position_seed = 7;
+        o.compact = false;
+        o.max_sheets = 6;
+        o.rotations.clear();
+        for (int a = 0; a < c.angles; ++a) o.rotations.push_back(360.0 * a / c.angles);
+        if (c.interleave) {
+            for (int k = 0; k < c.copies; ++k) {
+                for (const Part& p : job.parts) {
+                    job.items.push_back(NestingItem{&p, k + 1, false, 0.0});
+                }
+            }
+        } else {
+            job.items = expand_items(job.parts);
+        }
+        const NestingResult fast = place_items_on_sheets(job.sheet, job.items, o, {});
+        const NestingResult ref = reference::place_items_on_sheets(job.sheet, job.items, o, {});
+        ASSERT_EQ(testing::layout_difference(fast, ref), "") << c.name;
+        EXPECT_GE(fast.sheets_used(), 2) << c.name;
     }
 }
 
