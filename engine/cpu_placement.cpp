@@ -181,10 +181,11 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
     if (ws.angle_offers.size() < at.shapes.size()) ws.angle_offers.resize(at.shapes.size());
     ws.angle_never_free.assign(at.shapes.size(), nullptr);
     at.state.start_known_try();
-    // Extras marked never free are left out: skipping them changes nothing
-    // only while no position's keys can be NaN, which holds for finite
-    // boxes. The sheet box only grows by placements inside the sheet, so it
-    // stays finite.
+    // Extras marked never free are left out of the lists. That changes no
+    // pick as long as no position's keys can be NaN (a NaN key sends the
+    // try down the list-order path), which holds where the sheet box and the
+    // moved boxes are finite; the sheet box only grows by placements inside
+    // the sheet, so once finite it stays so for every later try.
     const BoundingBox& sb = at.sheet_box;
     const bool finite_box = std::isfinite(sb.min_x) && std::isfinite(sb.min_y) &&
                             std::isfinite(sb.max_x) && std::isfinite(sb.max_y);
