@@ -285,29 +285,42 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
         }
         const std::uint16_t* made = offers.data();
         const std::size_t grid = ws.grid_size;
+        // The sheet test and the probes of position i; an extra whose
+        // probes are covered gets its bit (m: its place in offering order).
+        const auto test = [&](std::size_t i, std::size_t m, auto at_origin) {
+            const Point p = pts[i];
+            if (!(rb.max_x + p.x <= right && rb.max_y + p.y <= top)) return;
+            if (!at_origin && !(rb.min_x + p.x >= -kEngineTolerance &&
+                                rb.min_y + p.y >= -kEngineTolerance)) {
+                return;
+            }
+            if (probes.any_covered(p.x * inverse, p.y * inverse)) {
+                if (known != nullptr) (*known)[m >> 6] |= std::uint64_t{1} << (m & 63);
+                return;
+            }
+            keep(i);
+        };
         const auto scan = [&](auto at_origin) {
-            for (std::size_t i = first; i < count; ++i) {
-                std::uint64_t* word = nullptr;
-                std::uint64_t bit = 0;
-                if (known != nullptr && i >= grid) {
-                    const std::uint16_t m = made[i - grid];
-                    word = known->data() + (m >> 6);
-                    bit = std::uint64_t{1} << (m & 63);
-                    if ((*word & bit) != 0) continue;
-                }
-                const Point p = pts[i];
-                if (!(rb.max_x + p.x <= right && rb.max_y + p.y <= top)) continue;
-                if (!at_origin && !(rb.min_x + p.x >= -kEngineTolerance &&
-                                    rb.min_y + p.y >= -kEngineTolerance)) {
-                    continue;
-                }
-                const double tx = p.x * inverse;
-                const double ty = p.y * inverse;
-                if (probes.any_covered(tx, ty)) {
-                    if (word != nullptr) *word |= bit;
-                    continue;
-                }
-                keep(i);
+            if (known == nullptr) {
+                for (std::size_t i = first; i < count; ++i) test(i, 0, at_origin);
+                return;
+            }
+            for (std::size_t i = first; i < grid; ++i) test(i, 0, at_origin);
+            // The extras not known never free, gathered without a branch:
+            // about two in three are known, in no order a branch could guess.
+            const std::size_t extras = count - grid;
+            ws.unknown.resize(extras);
+            std::uint32_t* const unknown = ws.unknown.data();
+            const std::uint64_t* const bits = known->data();
+            std::size_t n = 0;
+            for (std::size_t j = 0; j < extras; ++j) {
+                const std::size_t m = made[j];
+                unknown[n] = static_cast<std::uint32_t>(j);
+                n += ((bits[m >> 6] >> (m & 63)) & 1u) ^ 1u;
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::size_t j = unknown[k];
+                test(grid + j, made[j], at_origin);
             }
         };
         if (rb.min_x == 0.0 && rb.min_y == 0.0) {

@@ -295,6 +295,7 @@ struct Workspace {
     std::size_t offers_made = 0;  // by the last extra_positions
     std::vector<std::vector<std::uint16_t>> angle_offers;
     std::vector<std::vector<std::uint64_t>*> angle_never_free;
+    std::vector<std::uint32_t> unknown;  // extras of one angle not known never free
 };
 
 // The sorted, merged and thinned coordinate lists of a sheet.
