@@ -276,10 +276,10 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
         // Extras known never to be free skip the probes; those found
         // covered now are marked.
         std::vector<std::uint64_t>* known = nullptr;
-        if (probe && finite_box && !offers.empty() && ws.offers_made <= 0x10000 &&
+        if (probe && finite_box && count > ws.grid_size && ws.offers_made <= 0x10000 &&
             std::isfinite(rb.max_x) && std::isfinite(rb.max_y)) {
             known = &at.state.never_free(at.part, r.angle, at.options.spacing);
-            const std::size_t words = (std::size_t{offers.back()} >> 6) + 1;
+            const std::size_t words = (std::size_t{offers[count - ws.grid_size - 1]} >> 6) + 1;
             if (known->size() < words) known->resize(words, 0);
             ws.angle_never_free[a] = known;
         }

@@ -165,35 +165,58 @@ public:
     // The same for a position that may be listed: x and y at least -1e-6,
     // and so (the cell offset being over a cell) in cell 1 or above.
     bool add_if_new_listed(double x, double y, std::uint32_t index) {
+        bool is_new = false;
+        const std::size_t s = listed_slot(table(), points_->data(), x, y, is_new);
+        if (s == kDecideElsewhere) return add_if_new_anywhere(x, y, index);
+        if (is_new) take(s, index);
+        return is_new;
+    }
+    // Adds points[index] whatever is near it.
+    void insert(std::uint32_t index);
+
+    // The look-up of add_if_new_listed, for a loop that holds the table and
+    // the points in locals (its stores would otherwise have the members read
+    // again before every look-up): the slot where the answer is decided,
+    // with is_new set, or kDecideElsewhere where the one-cell look-up does
+    // not apply. A new point then goes in with take_slot.
+    struct Table {
+        const std::uint16_t* slots;
+        std::size_t mask;
+    };
+    Table table() const { return Table{slots_.data(), mask_}; }
+    static constexpr std::size_t kDecideElsewhere = ~std::size_t{0};
+    __attribute__((always_inline)) static std::size_t listed_slot(const Table& t, const Point* points, double x, double y,
+                                   bool& is_new) {
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
         // point: the usual case, checked here.
         const double tx = (x + kCellOffset) * kCellScale;
         const double ty = (y + kCellOffset) * kCellScale;
-        if (tx < 0x1p37 && ty < 0x1p37) {
-            // The cell, when a window of 1e-3 cells each side stays in it.
-            constexpr double kEdge = 1e-3;
-            const auto cx = static_cast<std::int64_t>(tx - kEdge);
-            const auto cy = static_cast<std::int64_t>(ty - kEdge);
-            if (cx == static_cast<std::int64_t>(tx + kEdge) &&
-                cy == static_cast<std::int64_t>(ty + kEdge)) {
-                const Point* points = points_->data();
-                std::size_t s = slot_of(cx, cy);
-                for (;; s = (s + 1) & mask_) {
-                    const std::uint16_t slot = slots_[s];
-                    if (slot == 0) break;
-                    const Point& p = points[slot - 1];
-                    if (std::fabs(p.x - x) <= 1e-6 && std::fabs(p.y - y) <= 1e-6) return false;
-                }
-                take(s, index);
-                return true;
+        if (!(tx < 0x1p37 && ty < 0x1p37)) return kDecideElsewhere;
+        // The cell, when a window of 1e-3 cells each side stays in it.
+        constexpr double kEdge = 1e-3;
+        const auto cx = static_cast<std::int64_t>(tx - kEdge);
+        const auto cy = static_cast<std::int64_t>(ty - kEdge);
+        if (cx != static_cast<std::int64_t>(tx + kEdge) ||
+            cy != static_cast<std::int64_t>(ty + kEdge)) {
+            return kDecideElsewhere;
+        }
+        for (std::size_t s = slot_of(cx, cy);; s = (s + 1) & t.mask) {
+            const std::uint16_t slot = t.slots[s];
+            if (slot == 0) {
+                is_new = true;
+                return s;
+            }
+            const Point& p = points[slot - 1];
+            if (std::fabs(p.x - x) <= 1e-6 && std::fabs(p.y - y) <= 1e-6) {
+                is_new = false;
+                return s;
             }
         }
-        return add_if_new_anywhere(x, y, index);
     }
-    // Adds points[index] whatever is near it.
-    void insert(std::uint32_t index);
+    // Takes the empty slot listed_slot found for points[index].
+    void take_slot(std::size_t slot, std::uint32_t index) { take(slot, index); }
 
 private:
     // A chain holds the positions of one or more cells; every member is
@@ -202,7 +225,7 @@ private:
     // the table small. Filled slots are listed so that forgetting costs one
     // write per position; the grid went in first, so dropping extras never
     // cuts a grid chain.
-    std::size_t slot_of(std::int64_t cx, std::int64_t cy) const {
+    static std::size_t slot_of(std::int64_t cx, std::int64_t cy) {
         // The high bits of the products depend on every bit of the cells.
         const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
                                 static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
@@ -211,9 +234,11 @@ private:
     bool add_if_new_anywhere(double x, double y, std::uint32_t index);
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
-    void take(std::size_t slot, std::uint32_t index) {
+    // Inlined by force, like the look-up: both sit in the offer loop.
+    __attribute__((always_inline)) void take(std::size_t slot, std::uint32_t index) {
         slots_[slot] = static_cast<std::uint16_t>(index + 1);
-        filled_.push_back(static_cast<std::uint16_t>(slot));
+        if (filled_count_ == filled_.size()) grow_filled();
+        filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
     }
     // Empties the slots filled after the first `keep`.
     void clear_from(std::size_t keep);
@@ -229,7 +254,9 @@ private:
     std::size_t mask_ = 0;
     // The filled slots in filling order, the grid's first: as many as the
     // positions listed, far fewer than the slots.
-    std::vector<std::uint16_t> filled_;
+    std::vector<std::uint16_t> filled_;  // the first filled_count_ in use
+    std::size_t filled_count_ = 0;
+    void grow_filled();
     std::size_t grid_count_ = 0;  // of them the grid's
     bool in_grid_ = true;
     const std::vector<Point>* points_ = nullptr;
@@ -291,6 +318,7 @@ struct Workspace {
     // less grid_size), for never_free: the angle's from extra_positions,
     // then kept per angle tried with the angle's bits (null: none kept).
     // Two bytes each: an angle with more offers than that keeps no bits.
+    // Sized for the longest list; the extras listed count the entries.
     std::vector<std::uint16_t> extra_offers;
     std::size_t offers_made = 0;  // by the last extra_positions
     std::vector<std::vector<std::uint16_t>> angle_offers;

@@ -202,13 +202,15 @@ std::vector<std::uint64_t>& SheetState::never_free(const Part* part, double angl
 
 PositionSet::PositionSet() {
     slots_.assign(std::size_t{1} << kSlotBits, 0);
-    filled_.reserve(8192);
+    filled_.assign(8192, 0);
     mask_ = slots_.size() - 1;
 }
 
+void PositionSet::grow_filled() { filled_.resize(2 * filled_.size()); }
+
 void PositionSet::clear_from(std::size_t keep) {
-    for (std::size_t i = keep; i < filled_.size(); ++i) slots_[filled_[i]] = 0;
-    filled_.resize(keep);
+    for (std::size_t i = keep; i < filled_count_; ++i) slots_[filled_[i]] = 0;
+    filled_count_ = keep;
 }
 
 void PositionSet::start_grid(const std::vector<Point>* points) {
@@ -219,7 +221,7 @@ void PositionSet::start_grid(const std::vector<Point>* points) {
 }
 
 void PositionSet::start_extras() {
-    if (in_grid_) grid_count_ = filled_.size();
+    if (in_grid_) grid_count_ = filled_count_;
     clear_from(grid_count_);
     in_grid_ = false;
 }
@@ -322,7 +324,6 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
                      const RotatedShape& shape, double spacing, bool extra, Workspace& ws) {
     std::vector<Point>& out = ws.positions;
     out.resize(ws.grid_size);
-    ws.extra_offers.clear();
     ws.offers_made = 0;
     if (!extra || sheet.empty()) return false;
     ws.set.start_extras();
@@ -330,16 +331,29 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     // out.size(), kept apart so that it stays in a register.
     std::size_t listed = out.size();
     std::size_t offers = 0;  // made so far, less those below -1e-6
-    std::vector<std::uint16_t>& made = ws.extra_offers;
-    made.reserve(kListLimit);
+    if (ws.extra_offers.size() < kListLimit) ws.extra_offers.resize(kListLimit);
+    std::uint16_t* const made = ws.extra_offers.data();
+    const std::size_t grid = listed;
+    out.reserve(kListLimit);
+    const PositionSet::Table table = ws.set.table();
+    const Point* const points = out.data();
     // Inlined by force: the loops below call it in their innermost step.
     const auto offer = [&](double x, double y) __attribute__((always_inline)) {
         if (listed >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
         const auto m = static_cast<std::uint16_t>(offers++);
-        if (!ws.set.add_if_new_listed(x, y, static_cast<std::uint32_t>(listed))) return;
+        const auto index = static_cast<std::uint32_t>(listed);
+        bool is_new = false;
+        const std::size_t slot = PositionSet::listed_slot(table, points, x, y, is_new);
+        if (slot == PositionSet::kDecideElsewhere) {
+            if (!ws.set.add_if_new_listed(x, y, index)) return;
+        } else if (is_new) {
+            ws.set.take_slot(slot, index);
+        } else {
+            return;
+        }
         out.push_back(Point{x, y});
-        made.push_back(m);
+        made[listed - grid] = m;
         ++listed;
     };
 
