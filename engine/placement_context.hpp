@@ -173,6 +173,15 @@ public:
     }
     // Adds points[index] whatever is near it.
     void insert(std::uint32_t index);
+    // The same for a lattice: the slot hash is a sum of a part from the
+    // column's x and a part from the row's y, each computed once per line.
+    static std::uint64_t column_part(double x);
+    static std::uint64_t row_part(double y);
+    void insert_parts(std::uint64_t column, std::uint64_t row, std::uint32_t index) {
+        std::size_t s = static_cast<std::size_t>((column + row) >> (64 - kSlotBits));
+        while (slots_[s] != 0) s = (s + 1) & mask_;
+        take(s, index);
+    }
 
     // The look-up of add_if_new_listed, for a loop that holds the table and
     // the points in locals (its stores would otherwise have the members read
@@ -227,10 +236,12 @@ private:
     // cuts a grid chain.
     static std::size_t slot_of(std::int64_t cx, std::int64_t cy) {
         // The high bits of the products depend on every bit of the cells.
-        const std::uint64_t h = static_cast<std::uint64_t>(cx) * 0x9E3779B97F4A7C15ull +
-                                static_cast<std::uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full;
+        const std::uint64_t h = static_cast<std::uint64_t>(cx) * kColumnFactor +
+                                static_cast<std::uint64_t>(cy) * kRowFactor;
         return static_cast<std::size_t>(h >> (64 - kSlotBits));
     }
+    static constexpr std::uint64_t kColumnFactor = 0x9E3779B97F4A7C15ull;
+    static constexpr std::uint64_t kRowFactor = 0xC2B2AE3D27D4EB4Full;
     bool add_if_new_anywhere(double x, double y, std::uint32_t index);
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
@@ -304,6 +315,7 @@ struct Workspace {
     std::vector<std::size_t> grid_row_starts;
     std::vector<ScaledProbes::Column> grid_columns;  // one angle's, per column
     std::vector<char> column_inside;                 // likewise
+    std::vector<std::uint64_t> grid_column_parts;    // PositionSet::column_part per column
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<RankedPosition> ranked;

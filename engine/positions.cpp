@@ -262,6 +262,16 @@ void PositionSet::put(double x, double y, std::uint32_t index) {
     take(s, index);
 }
 
+// put's cell is cell_of on each axis (its short path computes the same), so
+// the slot splits by axis.
+std::uint64_t PositionSet::column_part(double x) {
+    return static_cast<std::uint64_t>(cell_of(x)) * kColumnFactor;
+}
+
+std::uint64_t PositionSet::row_part(double y) {
+    return static_cast<std::uint64_t>(cell_of(y)) * kRowFactor;
+}
+
 void PositionSet::insert(std::uint32_t index) {
     const Point& p = (*points_)[index];
     put(p.x, p.y, index);
@@ -302,19 +312,26 @@ void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys
     ws.set.start_grid(&out);
     ws.grid_xs.clear();
     ws.grid_row_starts.clear();
+    ws.grid_column_parts.clear();
     for (const double x : xs) {
-        if (x >= -kTol) ws.grid_xs.push_back(x);
+        if (x >= -kTol) {
+            ws.grid_xs.push_back(x);
+            ws.grid_column_parts.push_back(PositionSet::column_part(x));
+        }
     }
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
+    const std::size_t columns = ws.grid_xs.size();
     for (const double y : ys) {
         if (out.size() >= kGridLimit) break;
         if (!(y >= -kTol)) continue;
-        if (!ws.grid_xs.empty()) ws.grid_row_starts.push_back(out.size());
-        for (const double x : ws.grid_xs) {
+        if (columns > 0) ws.grid_row_starts.push_back(out.size());
+        const std::uint64_t row = PositionSet::row_part(y);
+        for (std::size_t c = 0; c < columns; ++c) {
             if (out.size() >= kGridLimit) break;
-            out.push_back(Point{x, y});
-            ws.set.insert(static_cast<std::uint32_t>(out.size() - 1));
+            out.push_back(Point{ws.grid_xs[c], y});
+            ws.set.insert_parts(ws.grid_column_parts[c], row,
+                                static_cast<std::uint32_t>(out.size() - 1));
         }
     }
     ws.grid_size = out.size();
