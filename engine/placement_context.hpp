@@ -165,8 +165,22 @@ public:
     // The same for a position that may be listed: x and y at least -1e-6,
     // and so (the cell offset being over a cell) in cell 1 or above.
     bool add_if_new_listed(double x, double y, std::uint32_t index) {
+        return add_if_new_listed(table(), points_->data(), x, y, index);
+    }
+    // The same with the table and the points passed in, for a loop that
+    // holds them in locals: its stores would otherwise have the members read
+    // again before every look-up. `points` is what the set indexes.
+    struct Table {
+        const std::uint16_t* slots;
+        std::size_t mask;
+    };
+    Table table() const { return Table{slots_.data(), mask_}; }
+    // Inlined by force: the offer loop calls it in its innermost step.
+    __attribute__((always_inline)) bool add_if_new_listed(const Table& t, const Point* points,
+                                                          double x, double y,
+                                                          std::uint32_t index) {
         bool is_new = false;
-        const std::size_t s = listed_slot(table(), points_->data(), x, y, is_new);
+        const std::size_t s = listed_slot(t, points, x, y, is_new);
         if (s == kDecideElsewhere) return add_if_new_anywhere(x, y, index);
         if (is_new) take(s, index);
         return is_new;
@@ -183,19 +197,14 @@ public:
         take(s, index);
     }
 
-    // The look-up of add_if_new_listed, for a loop that holds the table and
-    // the points in locals (its stores would otherwise have the members read
-    // again before every look-up): the slot where the answer is decided,
-    // with is_new set, or kDecideElsewhere where the one-cell look-up does
-    // not apply. A new point then goes in with take_slot.
-    struct Table {
-        const std::uint16_t* slots;
-        std::size_t mask;
-    };
-    Table table() const { return Table{slots_.data(), mask_}; }
+private:
+    // The one-cell look-up of add_if_new_listed: the slot where the answer
+    // is decided, with is_new set, or kDecideElsewhere where it does not
+    // apply.
     static constexpr std::size_t kDecideElsewhere = ~std::size_t{0};
-    __attribute__((always_inline)) static std::size_t listed_slot(const Table& t, const Point* points, double x, double y,
-                                   bool& is_new) {
+    __attribute__((always_inline)) static std::size_t listed_slot(const Table& t,
+                                                                  const Point* points, double x,
+                                                                  double y, bool& is_new) {
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
@@ -224,10 +233,6 @@ public:
             }
         }
     }
-    // Takes the empty slot listed_slot found for points[index].
-    void take_slot(std::size_t slot, std::uint32_t index) { take(slot, index); }
-
-private:
     // A chain holds the positions of one or more cells; every member is
     // checked with the exact test, so sharing a chain only costs a compare.
     // A slot holds the position's index + 1, 0 when empty: two bytes keep

@@ -359,14 +359,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
         if (listed >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
         const auto m = static_cast<std::uint16_t>(offers++);
-        const auto index = static_cast<std::uint32_t>(listed);
-        bool is_new = false;
-        const std::size_t slot = PositionSet::listed_slot(table, points, x, y, is_new);
-        if (slot == PositionSet::kDecideElsewhere) {
-            if (!ws.set.add_if_new_listed(x, y, index)) return;
-        } else if (is_new) {
-            ws.set.take_slot(slot, index);
-        } else {
+        if (!ws.set.add_if_new_listed(table, points, x, y, static_cast<std::uint32_t>(listed))) {
             return;
         }
         out.push_back(Point{x, y});
