@@ -157,7 +157,7 @@ public:
     // Forgets the extras but keeps the grid.
     void start_extras();
     // Whether no position lies within 1e-6 on both axes; if so the point,
-    // which the caller then stores at `index`, joins the set.
+    // which the caller then stores at `index` (below 8191), joins the set.
     bool add_if_new(double x, double y, std::uint32_t index) {
         if (x >= -1e-6 && y >= -1e-6) return add_if_new_listed(x, y, index);
         return add_if_new_anywhere(x, y, index);
@@ -180,9 +180,10 @@ public:
                                                           double x, double y,
                                                           std::uint32_t index) {
         bool is_new = false;
-        const std::size_t s = listed_slot(t, points, x, y, is_new);
+        std::uint16_t tag = 0;
+        const std::size_t s = listed_slot(t, points, x, y, is_new, tag);
         if (s == kDecideElsewhere) return add_if_new_anywhere(x, y, index);
-        if (is_new) take(s, index);
+        if (is_new) take(s, index, tag);
         return is_new;
     }
     // Adds points[index] whatever is near it.
@@ -192,9 +193,10 @@ public:
     static std::uint64_t column_part(double x);
     static std::uint64_t row_part(double y);
     void insert_parts(std::uint64_t column, std::uint64_t row, std::uint32_t index) {
-        std::size_t s = static_cast<std::size_t>((column + row) >> (64 - kSlotBits));
+        const std::uint64_t h = column + row;
+        std::size_t s = slot_of_hash(h);
         while (slots_[s] != 0) s = (s + 1) & mask_;
-        take(s, index);
+        take(s, index, tag_of_hash(h));
     }
 
 private:
@@ -204,7 +206,8 @@ private:
     static constexpr std::size_t kDecideElsewhere = ~std::size_t{0};
     __attribute__((always_inline)) static std::size_t listed_slot(const Table& t,
                                                                   const Point* points, double x,
-                                                                  double y, bool& is_new) {
+                                                                  double y, bool& is_new,
+                                                                  std::uint16_t& tag_out) {
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
@@ -220,30 +223,51 @@ private:
             cy != static_cast<std::int64_t>(ty + kEdge)) {
             return kDecideElsewhere;
         }
-        for (std::size_t s = slot_of(cx, cy);; s = (s + 1) & t.mask) {
+        const std::uint64_t h = hash_of(cx, cy);
+        const std::uint16_t tag = tag_of_hash(h);
+        for (std::size_t s = slot_of_hash(h);; s = (s + 1) & t.mask) {
             const std::uint16_t slot = t.slots[s];
             if (slot == 0) {
                 is_new = true;
+                tag_out = tag;
                 return s;
             }
-            const Point& p = points[slot - 1];
+            // A near point lies in this cell, so shares its tag.
+            if ((slot & kTagMask) != tag) continue;
+            const Point& p = points[(slot & kIndexMask) - 1];
             if (std::fabs(p.x - x) <= 1e-6 && std::fabs(p.y - y) <= 1e-6) {
                 is_new = false;
                 return s;
             }
         }
     }
-    // A chain holds the positions of one or more cells; every member is
-    // checked with the exact test, so sharing a chain only costs a compare.
-    // A slot holds the position's index + 1, 0 when empty: two bytes keep
-    // the table small. Filled slots are listed so that forgetting costs one
+    // A chain holds the positions of one or more cells; every member of
+    // the cell looked up is checked with the exact test, so sharing a chain
+    // only costs a compare. A slot (two bytes keep the table small) is 0
+    // when empty, else holds the position's index + 1 and its cell's tag.
+    // Filled slots are listed so that forgetting costs one
     // write per position; the grid went in first, so dropping extras never
     // cuts a grid chain.
-    static std::size_t slot_of(std::int64_t cx, std::int64_t cy) {
+    static std::uint64_t hash_of(std::int64_t cx, std::int64_t cy) {
         // The high bits of the products depend on every bit of the cells.
-        const std::uint64_t h = static_cast<std::uint64_t>(cx) * kColumnFactor +
-                                static_cast<std::uint64_t>(cy) * kRowFactor;
+        return static_cast<std::uint64_t>(cx) * kColumnFactor +
+               static_cast<std::uint64_t>(cy) * kRowFactor;
+    }
+    static std::size_t slot_of_hash(std::uint64_t h) {
         return static_cast<std::size_t>(h >> (64 - kSlotBits));
+    }
+    // The tag: a few bits of the cell's hash below those that pick the
+    // slot, kept above the index + 1, so that a look-up passes over most
+    // entries of other cells without reading their points.
+    static constexpr int kIndexBits = 13;
+    static constexpr std::uint16_t kIndexMask = (1u << kIndexBits) - 1;
+    static constexpr std::uint16_t kTagMask = static_cast<std::uint16_t>(~kIndexMask);
+    static std::uint16_t tag_of_hash(std::uint64_t h) {
+        const std::uint64_t below = h >> (64 - kSlotBits - (16 - kIndexBits));
+        return static_cast<std::uint16_t>(below << kIndexBits);
+    }
+    static std::size_t slot_of(std::int64_t cx, std::int64_t cy) {
+        return slot_of_hash(hash_of(cx, cy));
     }
     static constexpr std::uint64_t kColumnFactor = 0x9E3779B97F4A7C15ull;
     static constexpr std::uint64_t kRowFactor = 0xC2B2AE3D27D4EB4Full;
@@ -251,8 +275,9 @@ private:
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
     // Inlined by force, like the look-up: both sit in the offer loop.
-    __attribute__((always_inline)) void take(std::size_t slot, std::uint32_t index) {
-        slots_[slot] = static_cast<std::uint16_t>(index + 1);
+    __attribute__((always_inline)) void take(std::size_t slot, std::uint32_t index,
+                                             std::uint16_t tag) {
+        slots_[slot] = static_cast<std::uint16_t>((index + 1) | tag);
         if (filled_count_ == filled_.size()) grow_filled();
         filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
     }

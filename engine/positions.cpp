@@ -18,6 +18,7 @@ namespace {
 constexpr double kTol = kEngineTolerance;
 constexpr std::size_t kGridLimit = 2000;
 constexpr std::size_t kListLimit = 5000;
+static_assert(kListLimit < (std::size_t{1} << 13), "a set slot holds an index + 1 in 13 bits");
 
 void merge_and_thin(std::vector<double>& v) {
     merge_sort(v, std::less<double>());
@@ -231,7 +232,7 @@ bool PositionSet::chain_has_near(std::size_t start, double x, double y) const {
     for (std::size_t s = start;; s = (s + 1) & mask_) {
         const std::uint16_t slot = slots_[s];
         if (slot == 0) return false;
-        const Point& p = points[slot - 1];
+        const Point& p = points[(slot & kIndexMask) - 1];
         if (std::fabs(p.x - x) <= kTol && std::fabs(p.y - y) <= kTol) return true;
     }
 }
@@ -255,11 +256,12 @@ void PositionSet::put(double x, double y, std::uint32_t index) {
     const double tx = (x + kCellOffset) * kCellScale;
     const double ty = (y + kCellOffset) * kCellScale;
     const bool in_range = tx >= 1.0 && ty >= 1.0 && tx < 0x1p37 && ty < 0x1p37;
-    std::size_t s = in_range
-                        ? slot_of(static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty))
-                        : slot_of(cell_of(x), cell_of(y));
+    const std::uint64_t h =
+        in_range ? hash_of(static_cast<std::int64_t>(tx), static_cast<std::int64_t>(ty))
+                 : hash_of(cell_of(x), cell_of(y));
+    std::size_t s = slot_of_hash(h);
     while (slots_[s] != 0) s = (s + 1) & mask_;
-    take(s, index);
+    take(s, index, tag_of_hash(h));
 }
 
 // put's cell is cell_of on each axis (its short path computes the same), so
