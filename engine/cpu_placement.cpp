@@ -215,7 +215,7 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
         const double right = at.sheet.width + kEngineTolerance;
         const double top = at.sheet.height + kEngineTolerance;
         const Point* const pts = ws.positions.data();
-        const std::size_t count = ws.positions.size();
+        const std::size_t count = ws.listed;
         // A position inside the sheet with no probe in a marked cell.
         const auto keep = [&](std::size_t i) {
             const Point p = pts[i];
@@ -456,9 +456,11 @@ void accept_in_list_order(const Attempt& at, Workspace& ws) {
         const RotatedShape& r = *at.shapes[a];
         const bool extras = generate_positions(at.placed, at.state, r, at.options.spacing,
                                                at.options.extra_positions, ws.xs, ws.ys, ws);
-        if (extras) sort_positions(ws.positions);
-        for (std::size_t i = 0; i < ws.positions.size(); ++i) {
-            const Point p = ws.positions[i];
+        std::vector<Point> positions(ws.positions.begin(),
+                                     ws.positions.begin() + static_cast<std::ptrdiff_t>(ws.listed));
+        if (extras) sort_positions(positions);
+        for (std::size_t i = 0; i < positions.size(); ++i) {
+            const Point p = positions[i];
             const BoundingBox b = geom::translate_box(r.box, p.x, p.y);
             if (!box_inside_sheet(b, at.sheet)) continue;
             if (at.cover != nullptr && at.cover->any_covered(r.probes, p.x, p.y)) continue;

@@ -165,25 +165,42 @@ public:
     // The same for a position that may be listed: x and y at least -1e-6,
     // and so (the cell offset being over a cell) in cell 1 or above.
     bool add_if_new_listed(double x, double y, std::uint32_t index) {
-        return add_if_new_listed(table(), points_->data(), x, y, index);
+        Writer w = writer(1);
+        const bool added = add_if_new_listed(w, points_->data(), x, y, index);
+        keep(w);
+        return added;
     }
-    // The same with the table and the points passed in, for a loop that
-    // holds them in locals: its stores would otherwise have the members read
-    // again before every look-up. `points` is what the set indexes.
-    struct Table {
-        const std::uint16_t* slots;
+    // The set's arrays in locals, for a loop that adds many positions: its
+    // own stores would otherwise have the members read again before every
+    // look-up. Taken with room for `adds` more positions, no more; the set
+    // is used only through it until keep() hands it back.
+    struct Writer {
+        std::uint16_t* slots;
         std::size_t mask;
+        std::uint16_t* filled;
+        std::size_t count;  // of filled
     };
-    Table table() const { return Table{slots_.data(), mask_}; }
+    Writer writer(std::size_t adds) {
+        while (filled_.size() < filled_count_ + adds) grow_filled();
+        return Writer{slots_.data(), mask_, filled_.data(), filled_count_};
+    }
+    void keep(const Writer& w) { filled_count_ = w.count; }
+    // add_if_new_listed through a writer; `points` is what the set indexes.
     // Inlined by force: the offer loop calls it in its innermost step.
-    __attribute__((always_inline)) bool add_if_new_listed(const Table& t, const Point* points,
+    __attribute__((always_inline)) bool add_if_new_listed(Writer& w, const Point* points,
                                                           double x, double y,
                                                           std::uint32_t index) {
         bool is_new = false;
         std::uint16_t tag = 0;
-        const std::size_t s = listed_slot(t, points, x, y, is_new, tag);
-        if (s == kDecideElsewhere) return add_if_new_anywhere(x, y, index);
-        if (is_new) take(s, index, tag);
+        const std::size_t s = listed_slot(Table{w.slots, w.mask}, points, x, y, is_new, tag);
+        if (s == kDecideElsewhere) {
+            keep(w);
+            const bool added = add_if_new_anywhere(x, y, index);
+            w.count = filled_count_;  // the room taken stays: put adds one
+            w.filled = filled_.data();
+            return added;
+        }
+        if (is_new) take(w, s, index, tag);
         return is_new;
     }
     // Adds points[index] whatever is near it.
@@ -192,14 +209,19 @@ public:
     // column's x and a part from the row's y, each computed once per line.
     static std::uint64_t column_part(double x);
     static std::uint64_t row_part(double y);
-    void insert_parts(std::uint64_t column, std::uint64_t row, std::uint32_t index) {
+    static void insert_parts(Writer& w, std::uint64_t column, std::uint64_t row,
+                             std::uint32_t index) {
         const std::uint64_t h = column + row;
         std::size_t s = slot_of_hash(h);
-        while (slots_[s] != 0) s = (s + 1) & mask_;
-        take(s, index, tag_of_hash(h));
+        while (w.slots[s] != 0) s = (s + 1) & w.mask;
+        take(w, s, index, tag_of_hash(h));
     }
 
 private:
+    struct Table {
+        const std::uint16_t* slots;
+        std::size_t mask;
+    };
     // The one-cell look-up of add_if_new_listed: the slot where the answer
     // is decided, with is_new set, or kDecideElsewhere where it does not
     // apply.
@@ -275,11 +297,10 @@ private:
     bool chain_has_near(std::size_t start, double x, double y) const;
     void put(double x, double y, std::uint32_t index);
     // Inlined by force, like the look-up: both sit in the offer loop.
-    __attribute__((always_inline)) void take(std::size_t slot, std::uint32_t index,
-                                             std::uint16_t tag) {
-        slots_[slot] = static_cast<std::uint16_t>((index + 1) | tag);
-        if (filled_count_ == filled_.size()) grow_filled();
-        filled_[filled_count_++] = static_cast<std::uint16_t>(slot);
+    __attribute__((always_inline)) static void take(Writer& w, std::size_t slot,
+                                                    std::uint32_t index, std::uint16_t tag) {
+        w.slots[slot] = static_cast<std::uint16_t>((index + 1) | tag);
+        w.filled[w.count++] = static_cast<std::uint16_t>(slot);
     }
     // Empties the slots filled after the first `keep`.
     void clear_from(std::size_t keep);
@@ -337,7 +358,10 @@ struct InnerPosition {
 // Buffers reused from try to try.
 struct Workspace {
     PositionSet set;
+    // The candidate positions are the first `listed`; the vector keeps room
+    // for the longest list.
     std::vector<Point> positions;
+    std::size_t listed = 0;
     std::size_t grid_size = 0;  // leading grid positions, in y then x order
     // The grid's columns (the x values taken) and where each row starts;
     // a row holds the first columns, all of them but for the last row.
@@ -373,11 +397,11 @@ void coordinate_lists(const SheetState& sheet, double spacing, std::vector<doubl
                       std::vector<double>& ys);
 
 // The grid positions (from coordinate_lists), in y then x order: they start
-// ws.positions, and ws.grid_size counts them.
+// ws.positions, and ws.grid_size and ws.listed count them.
 void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws);
 
-// Cuts ws.positions back to the grid and offers the extra positions of one
-// shape after it, in offering order, before the final sort. Returns whether
+// Cuts the list (ws.listed) back to the grid and offers the extra positions
+// of one shape after it, in offering order, before the final sort. Returns whether
 // extra positions were made (and so whether the final sort applies).
 bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
                      const RotatedShape& shape, double spacing, bool extra, Workspace& ws);

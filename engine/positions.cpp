@@ -261,7 +261,9 @@ void PositionSet::put(double x, double y, std::uint32_t index) {
                  : hash_of(cell_of(x), cell_of(y));
     std::size_t s = slot_of_hash(h);
     while (slots_[s] != 0) s = (s + 1) & mask_;
-    take(s, index, tag_of_hash(h));
+    Writer w = writer(1);
+    take(w, s, index, tag_of_hash(h));
+    keep(w);
 }
 
 // put's cell is cell_of on each axis (its short path computes the same), so
@@ -309,9 +311,12 @@ void coordinate_lists(const SheetState& sheet, double spacing, std::vector<doubl
 }
 
 void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws) {
-    std::vector<Point>& out = ws.positions;
-    out.clear();
-    ws.set.start_grid(&out);
+    // Room for the longest list, so that the loops here and in
+    // extra_positions write in place; the first ws.listed count.
+    std::vector<Point>& room = ws.positions;
+    if (room.size() < kListLimit) room.resize(kListLimit);
+    Point* const out = room.data();
+    ws.set.start_grid(&room);
     ws.grid_xs.clear();
     ws.grid_row_starts.clear();
     ws.grid_column_parts.clear();
@@ -324,47 +329,51 @@ void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys
     // Grid positions need no duplicate check: the merged lists keep values
     // more than 1e-6 apart.
     const std::size_t columns = ws.grid_xs.size();
+    std::size_t n = 0;
+    PositionSet::Writer w = ws.set.writer(kGridLimit);
     for (const double y : ys) {
-        if (out.size() >= kGridLimit) break;
+        if (n >= kGridLimit) break;
         if (!(y >= -kTol)) continue;
-        if (columns > 0) ws.grid_row_starts.push_back(out.size());
+        if (columns > 0) ws.grid_row_starts.push_back(n);
         const std::uint64_t row = PositionSet::row_part(y);
         for (std::size_t c = 0; c < columns; ++c) {
-            if (out.size() >= kGridLimit) break;
-            out.push_back(Point{ws.grid_xs[c], y});
-            ws.set.insert_parts(ws.grid_column_parts[c], row,
-                                static_cast<std::uint32_t>(out.size() - 1));
+            if (n >= kGridLimit) break;
+            out[n] = Point{ws.grid_xs[c], y};
+            PositionSet::insert_parts(w, ws.grid_column_parts[c], row,
+                                      static_cast<std::uint32_t>(n));
+            ++n;
         }
     }
-    ws.grid_size = out.size();
+    ws.set.keep(w);
+    ws.grid_size = n;
+    ws.listed = n;
 }
 
 bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
                      const RotatedShape& shape, double spacing, bool extra, Workspace& ws) {
-    std::vector<Point>& out = ws.positions;
-    out.resize(ws.grid_size);
+    ws.listed = ws.grid_size;
     ws.offers_made = 0;
     if (!extra || sheet.empty()) return false;
     ws.set.start_extras();
 
-    // out.size(), kept apart so that it stays in a register.
-    std::size_t listed = out.size();
+    // ws.listed, kept in a local so that it stays in a register.
+    std::size_t listed = ws.grid_size;
     std::size_t offers = 0;  // made so far, less those below -1e-6
     if (ws.extra_offers.size() < kListLimit) ws.extra_offers.resize(kListLimit);
     std::uint16_t* const made = ws.extra_offers.data();
     const std::size_t grid = listed;
-    out.reserve(kListLimit);
-    const PositionSet::Table table = ws.set.table();
-    const Point* const points = out.data();
+    if (ws.positions.size() < kListLimit) ws.positions.resize(kListLimit);
+    Point* const out = ws.positions.data();  // what the set indexes
+    PositionSet::Writer writer = ws.set.writer(kListLimit);
     // Inlined by force: the loops below call it in their innermost step.
     const auto offer = [&](double x, double y) __attribute__((always_inline)) {
         if (listed >= kListLimit) return;
         if (!(x >= -kTol) || !(y >= -kTol)) return;
         const auto m = static_cast<std::uint16_t>(offers++);
-        if (!ws.set.add_if_new_listed(table, points, x, y, static_cast<std::uint32_t>(listed))) {
+        if (!ws.set.add_if_new_listed(writer, out, x, y, static_cast<std::uint32_t>(listed))) {
             return;
         }
-        out.push_back(Point{x, y});
+        out[listed] = Point{x, y};
         made[listed - grid] = m;
         ++listed;
     };
@@ -425,6 +434,8 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
             }
         }
     }
+    ws.set.keep(writer);
+    ws.listed = listed;
     ws.offers_made = offers;
     return true;
 }
@@ -442,7 +453,7 @@ void candidate_positions(const std::vector<Placement>& placed, const SheetState&
                          std::vector<Point>& out) {
     coordinate_lists(sheet, spacing, ws.xs, ws.ys);
     const bool extras = generate_positions(placed, sheet, shape, spacing, extra, ws.xs, ws.ys, ws);
-    out = ws.positions;
+    out.assign(ws.positions.begin(), ws.positions.begin() + static_cast<std::ptrdiff_t>(ws.listed));
     if (extras) sort_positions(out);
 }
 
