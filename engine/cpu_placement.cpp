@@ -245,12 +245,19 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
         if (probes.holds_four()) {
             // The grid, row by row: the inside test and the held probes
             // split into their column and row parts, each computed once.
+            // The columns come in increasing x and a sum rounds monotonically,
+            // so those inside the sheet are one run, [inside_from, inside_to).
             const std::vector<double>& xs = ws.grid_xs;
             ws.grid_columns.clear();
-            ws.column_inside.clear();
-            for (const double x : xs) {
+            std::size_t inside_from = xs.size();
+            std::size_t inside_to = 0;
+            for (std::size_t c = 0; c < xs.size(); ++c) {
+                const double x = xs[c];
                 ws.grid_columns.push_back(probes.column(x * inverse));
-                ws.column_inside.push_back(rb.min_x + x >= -kEngineTolerance && rb.max_x + x <= right);
+                if (rb.min_x + x >= -kEngineTolerance && rb.max_x + x <= right) {
+                    if (inside_from > c) inside_from = c;
+                    inside_to = c + 1;
+                }
             }
             const std::vector<std::size_t>& starts = ws.grid_row_starts;
             for (std::size_t row = 0; row < starts.size(); ++row) {
@@ -260,8 +267,8 @@ bool rank_positions(const Attempt& at, const RankKeys& inner, Workspace& ws) {
                 if (!(rb.min_y + y >= -kEngineTolerance && rb.max_y + y <= top)) continue;
                 const double ty = y * inverse;
                 const ScaledProbes::Row cells = probes.row(ty);
-                for (std::size_t c = 0; c < end - start; ++c) {
-                    if (!ws.column_inside[c]) continue;
+                const std::size_t to = std::min(inside_to, end - start);
+                for (std::size_t c = inside_from; c < to; ++c) {
                     if (probes.held_covered(cells, ws.grid_columns[c])) continue;
                     if (probes.rest_covered(xs[c] * inverse, ty)) continue;
                     keep(start + c);

@@ -368,7 +368,6 @@ struct Workspace {
     std::vector<double> grid_xs;
     std::vector<std::size_t> grid_row_starts;
     std::vector<ScaledProbes::Column> grid_columns;  // one angle's, per column
-    std::vector<char> column_inside;                 // likewise
     std::vector<std::uint64_t> grid_column_parts;    // PositionSet::column_part per column
     std::vector<double> xs;
     std::vector<double> ys;

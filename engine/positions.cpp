@@ -210,7 +210,11 @@ PositionSet::PositionSet() {
 void PositionSet::grow_filled() { filled_.resize(2 * filled_.size()); }
 
 void PositionSet::clear_from(std::size_t keep) {
-    for (std::size_t i = keep; i < filled_count_; ++i) slots_[filled_[i]] = 0;
+    // Locals: the stores would otherwise have the members read again.
+    std::uint16_t* const slots = slots_.data();
+    const std::uint16_t* const filled = filled_.data();
+    const std::size_t count = filled_count_;
+    for (std::size_t i = keep; i < count; ++i) slots[filled[i]] = 0;
     filled_count_ = keep;
 }
 
