@@ -233,18 +233,20 @@ private:
         // A coordinate within 1e-6 of v lies within 3.2e-4 cells of v's
         // cell coordinate, so away from a cell's edges (and from the clamp
         // and the sign change of the far cells) one cell holds every near
-        // point: the usual case, checked here.
-        const double tx = (x + kCellOffset) * kCellScale;
-        const double ty = (y + kCellOffset) * kCellScale;
-        if (!(tx < 0x1p37 && ty < 0x1p37)) return kDecideElsewhere;
-        // The cell, when a window of 1e-3 cells each side stays in it.
-        constexpr double kEdge = 1e-3;
-        const auto cx = static_cast<std::int64_t>(tx - kEdge);
-        const auto cy = static_cast<std::int64_t>(ty - kEdge);
-        if (cx != static_cast<std::int64_t>(tx + kEdge) ||
-            cy != static_cast<std::int64_t>(ty + kEdge)) {
-            return kDecideElsewhere;
-        }
+        // point: the usual case, checked here. The cell coordinate is taken
+        // in 1/1024ths of a cell (times a power of two: exactly put's times
+        // 1024), so its whole part is put's cell and its fraction tells the
+        // distance to the edges.
+        const double tx = (x + kCellOffset) * (kCellScale * 1024.0);
+        const double ty = (y + kCellOffset) * (kCellScale * 1024.0);
+        if (!(tx < 0x1p47 && ty < 0x1p47)) return kDecideElsewhere;
+        const auto ux = static_cast<std::uint64_t>(static_cast<std::int64_t>(tx));
+        const auto uy = static_cast<std::uint64_t>(static_cast<std::int64_t>(ty));
+        // At least 1/1024 cell from both edges: three times the reach.
+        const bool away = ((ux & 1023u) - 1u < 1022u) & ((uy & 1023u) - 1u < 1022u);
+        if (!away) return kDecideElsewhere;
+        const auto cx = static_cast<std::int64_t>(ux >> 10);
+        const auto cy = static_cast<std::int64_t>(uy >> 10);
         const std::uint64_t h = hash_of(cx, cy);
         const std::uint16_t tag = tag_of_hash(h);
         for (std::size_t s = slot_of_hash(h);; s = (s + 1) & t.mask) {
