@@ -402,8 +402,9 @@ void coordinate_lists(const SheetState& sheet, double spacing, std::vector<doubl
 void grid_positions(const std::vector<double>& xs, const std::vector<double>& ys, Workspace& ws);
 
 // Cuts the list (ws.listed) back to the grid and offers the extra positions
-// of one shape after it, in offering order, before the final sort. Returns whether
-// extra positions were made (and so whether the final sort applies).
+// of one shape after it, in offering order, before the final sort; runs after
+// grid_positions. Returns whether extra positions were made (and so whether
+// the final sort applies).
 bool extra_positions(const std::vector<Placement>& placed, const SheetState& sheet,
                      const RotatedShape& shape, double spacing, bool extra, Workspace& ws);
 

@@ -366,7 +366,7 @@ bool extra_positions(const std::vector<Placement>& placed, const SheetState& she
     if (ws.extra_offers.size() < kListLimit) ws.extra_offers.resize(kListLimit);
     std::uint16_t* const made = ws.extra_offers.data();
     const std::size_t grid = listed;
-    if (ws.positions.size() < kListLimit) ws.positions.resize(kListLimit);
+    // grid_positions, always run first, made room for kListLimit.
     Point* const out = ws.positions.data();  // what the set indexes
     PositionSet::Writer writer = ws.set.writer(kListLimit);
     // Inlined by force: the loops below call it in their innermost step.
